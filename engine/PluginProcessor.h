@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+/**
+    The Morvanta audio engine: owns the parameter tree and the drive chain, cuts host blocks
+    into chunks and runs every chunk through the chain on the host's audio thread.
+
+    The members below are public on purpose: the editor writes several of them directly (drive
+    mode, power flag, window size, console hand-over, spectrum feed) and the tests inspect them.
+*/
+class MorvantaProcessor : public juce::AudioProcessor
+    , public juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    MorvantaProcessor();
+    ~MorvantaProcessor() override;
+
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock;
+
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    /** Writes the parameter tree (plus the engine-only settings) as JUCE's XML-in-binary. */
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    /** Restores what getStateInformation wrote; anything else leaves every setting alone. */
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** Runs the drive chain in place on one chunk of at most the prepared block size.
+        Audio thread only. */
+    void processChunk (juce::AudioBuffer<float>& chunk);
+
+    //==============================================================================
+    /** Console last chosen in the editor: 1 "-", 2 "U", 3 "A", 4 "S", 5 "N". Message thread. */
+    int consoleIndex = 1;
+
+    juce::AudioProcessorValueTreeState parameters;
+
+    /** Processing specification of the last preparation (all zero before the first). */
+    juce::dsp::ProcessSpec spec { 0.0, 0, 0 };
+
+    mutable std::atomic<bool> analyserDataReady { false };
+    std::atomic<bool> analyserActive { false };
+    juce::AbstractFifo analyserFifo { 1 };
+    juce::AudioBuffer<float> analyserBuffer;
+
+    using ShelfFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
+    ShelfFilter cleanFilter;
+    ShelfFilter brightFilter;
+
+    int mainInputChannels = 0;
+    int totalOutputChannels = 0;
+
+    juce::AudioBuffer<float> cleanCopy;
+    juce::AudioBuffer<float> bypassCopy;
+    float bypassMix = 1.0f;
+    int bypassFadeSamples = 882;
+    bool bypassMixInitialised = false;
+
+    /** Power off. Written by the audio thread at every chunk and by the editor's power button
+        (message thread); read by the spectrum display. */
+    std::atomic<bool> effectOff { false };
+
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> cleanBassSmoothed;
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> brightnessSmoothed;
+
+    /** Size of the last editor window, in pixels. Message thread only. */
+    int editorWidth = 900;
+    int editorHeight = 350;
+
+    juce::dsp::DryWetMixer<float> mixer;
+    juce::dsp::Gain<float> outputGain;
+
+private:
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+    static std::unique_ptr<juce::XmlElement> parseSavedState (const void* data, int sizeInBytes);
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorvantaProcessor)
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+/** Counts heap allocations (malloc, calloc, realloc, aligned allocations and so every operator
+    new) per thread. Linking AllocationCounter.cpp into a test executable also counts what the
+    plug-in modules that the test loads allocate. */
+namespace AllocationCounter
+{
+    /** Counts the calling thread's allocations while it is alive. */
+    class Scope
+    {
+    public:
+        Scope();
+        ~Scope();
+
+        std::int64_t allocations() const;
+
+    private:
+        std::int64_t startCount;
+        bool wasCounting;
+    };
+
+    /** Marks the calling thread as an audio thread for whole-process counting: every allocation
+        made by a marked thread is added to audioThreadAllocations(). */
+    void markCurrentThreadAsAudioThread (bool isAudioThread);
+    std::int64_t audioThreadAllocations();
+} // namespace AllocationCounter
