@@ -19,4 +19,4 @@ cmake --install "$BUILD_DIR"
 echo
 echo "Installed $VST3_DIR/Morvanta.vst3; rendering through the installed bundle:"
 "$BUILD_DIR/tools/morvanta-host" "$VST3_DIR/Morvanta.vst3" --rate 48000 --block 512 --seconds 3 \
-    --set "Drive=20" --set "Grain=30" --set "Tube Button=On"
+    --set "Drive=20" --set "Grain=30" --set "Soft Button=Off" --set "Tube Button=On"
