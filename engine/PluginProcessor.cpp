@@ -19,6 +19,13 @@ constexpr float brightShelfHz = 7000.0f;
 constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
 constexpr const char* driveModeProperty = "driveMode";
 
+// At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
+// (even a flat shelf then blows up), so its corner moves down with the rate.
+std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
+{
+    return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
+}
+
 juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
 
 std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id, const char* name, float start, float end, float interval, float skew, float defaultValue)
@@ -220,7 +227,7 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     cleanFilter.reset();
     brightFilter.reset();
     *cleanFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, cleanShelfHz, shelfQ, cleanShelfGain);
-    *brightFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, brightShelfHz, shelfQ, 1.0f);
+    *brightFilter.state = brightShelf (sampleRate, 1.0f);
 
     grain.prepare (stageSpec);
 
@@ -382,7 +389,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
 
     // Copied into the filter's existing coefficients: the next chunk hears it, nothing allocates.
     const auto brightGain = brightness * 0.10000000149011612f + 1.0f;
-    *brightFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (spec.sampleRate, CutoffLimit::belowNyquist (brightShelfHz, spec.sampleRate), shelfQ, brightGain);
+    *brightFilter.state = brightShelf (spec.sampleRate, brightGain);
 
     outputGain.setGainDecibels (outputValue.load());
     outputGain.process (context);

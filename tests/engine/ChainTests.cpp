@@ -427,3 +427,42 @@ TEST (ChunkChain, ConsoleThresholdFollowsDriveWithoutAnEditor)
     silence();
     EXPECT_EQ (p.console.getAppliedThresholdDb(), static_cast<float> (static_cast<double> (raw (p, "Drive")) * -0.7));
 }
+
+TEST (ChunkChain, LowSampleRatesStayFiniteWithEveryShelfAndMode)
+{
+    // At these rates the fixed 7 kHz shelf and 11 kHz low-pass no longer fit below Nyquist.
+    for (const double rate : { 8000.0, 11025.0, 16000.0, 22050.0 })
+    {
+        for (const float brightness : { -9.0f, 18.0f })
+        {
+            SCOPED_TRACE (juce::String (rate) + " Hz, Brightness " + juce::String (brightness));
+            MorvantaProcessor p;
+            setPlain (p, "Brightness", brightness);
+            setPlain (p, "Drive", 50.0f);
+            setPlain (p, "Grain", 100.0f);
+            prepare (p, rate, 256);
+            juce::Random random (8);
+            juce::MidiBuffer midi;
+            float peak = 0.0f;
+
+            for (int chunk = 0; chunk < static_cast<int> (rate) / 128; ++chunk)
+            {
+                if (chunk % 20 == 0)
+                    p.grain.driveMode = (chunk / 20) % GrainMath::numModes;
+
+                auto buffer = make (2, 256, [&] (int, int)
+                    { return random.nextFloat() - 0.5f; });
+                p.processBlock (buffer, midi);
+
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 256; ++i)
+                    {
+                        ASSERT_TRUE (std::isfinite (buffer.getSample (c, i))) << "chunk " << chunk;
+                        peak = juce::jmax (peak, std::abs (buffer.getSample (c, i)));
+                    }
+            }
+
+            EXPECT_LT (peak, 10.0f);
+        }
+    }
+}

@@ -139,6 +139,12 @@ TEST (ConsoleStage, SwitchingFadesOverTwentyMilliseconds)
         }
 
         EXPECT_EQ (samples, c.samples);
+
+        // Faded out: the following chunks pass untouched again.
+        auto after = noise (2, 64, 3);
+        const juce::AudioBuffer<float> original (after);
+        run (console, after);
+        EXPECT_EQ (std::memcmp (after.getReadPointer (1), original.getReadPointer (1), 64 * sizeof (float)), 0);
     }
 }
 
