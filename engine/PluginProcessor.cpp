@@ -1,6 +1,10 @@
 #include "engine/PluginProcessor.h"
 
+#include <cmath>
+#include <limits>
+
 #include "engine/BlockSplitter.h"
+#include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
 
 namespace
@@ -12,6 +16,15 @@ namespace
     constexpr float cleanShelfHz = 140.0f;
     constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
     constexpr float brightShelfHz = 7000.0f;
+    constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
+    constexpr const char* driveModeProperty = "driveMode";
+
+    // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
+    // (even a flat shelf then blows up), so its corner moves down with the rate.
+    std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
+    {
+        return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
+    }
 
     juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
 
@@ -35,7 +48,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorvantaProcessor::createPar
     // The skews are the exact single-precision values the knobs were tuned with: Drive puts 10 dB
     // at the middle of its travel, Brightness puts 0 there, Clean Bass about 14.
     layout.add (makeFloat (drive, "Drive", 0.0f, 50.0f, 0.1f, 0.43067654967308044f, 0.0f),
-        makeFloat (grain, "Grain", 0.0f, 100.0f, 0.1f, 1.0f, 0.0f),
+        makeFloat (ParameterIDs::grain, "Grain", 0.0f, 100.0f, 0.1f, 1.0f, 0.0f),
         makeFloat (output, "Output", -20.0f, 20.0f, 0.1f, 1.0f, 0.0f),
         makeFloat (mix, "Mix", 0.0f, 100.0f, 1.0f, 1.0f, 100.0f),
         makeFloat (cleanBass, "Clean Bass", 0.0f, 20.0f, 0.1f, 1.943358063697815f, 0.0f),
@@ -60,7 +73,25 @@ MorvantaProcessor::MorvantaProcessor()
     , parameters (*this, nullptr, "Parameters", createParameterLayout())
     , cleanFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (44100.0, cleanShelfHz, shelfQ, cleanShelfGain))
     , brightFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (44100.0, brightShelfHz, shelfQ, 1.0f))
+    , driveValue (rawParameter (ParameterIDs::drive))
+    , grainValue (rawParameter (ParameterIDs::grain))
+    , outputValue (rawParameter (ParameterIDs::output))
+    , mixValue (rawParameter (ParameterIDs::mix))
+    , cleanBassValue (rawParameter (ParameterIDs::cleanBass))
+    , brightnessValue (rawParameter (ParameterIDs::brightness))
+    , softValue (rawParameter (ParameterIDs::softButton))
+    , tubeValue (rawParameter (ParameterIDs::tubeButton))
+    , tapeValue (rawParameter (ParameterIDs::tapeButton))
+    , fuzzValue (rawParameter (ParameterIDs::fuzzButton))
+    , onValue (rawParameter (ParameterIDs::onButton))
 {
+}
+
+std::atomic<float>& MorvantaProcessor::rawParameter (const char* id) const
+{
+    auto* value = parameters.getRawParameterValue (id);
+    jassert (value != nullptr);
+    return *value;
 }
 
 MorvantaProcessor::~MorvantaProcessor() = default;
@@ -110,7 +141,12 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
     const auto state = parameters.copyState();
 
     if (auto xml = state.createXml())
+    {
+        // Disto has no parameter: without this a project saved in Disto would reopen in
+        // whatever mode the parameters give.
+        xml->setAttribute (driveModeProperty, grain.driveMode.load());
         copyXmlToBinary (*xml, destData);
+    }
 }
 
 void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
@@ -120,10 +156,19 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (xml == nullptr || ! xml->hasTagName (parameters.state.getType()))
         return;
 
+    const auto savedMode = xml->getStringAttribute (driveModeProperty);
+    xml->removeAttribute (driveModeProperty);
+
     const auto restored = juce::ValueTree::fromXml (*xml);
 
-    if (restored.isValid())
-        parameters.replaceState (restored);
+    if (! restored.isValid())
+        return;
+
+    parameters.replaceState (restored);
+
+    // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
+    if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
+        grain.driveMode.store (savedMode[0] - '0');
 }
 
 std::unique_ptr<juce::XmlElement> MorvantaProcessor::parseSavedState (const void* data, int sizeInBytes)
@@ -160,24 +205,33 @@ std::unique_ptr<juce::XmlElement> MorvantaProcessor::parseSavedState (const void
 void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     const auto numOutputs = getTotalNumOutputChannels();
-    spec = { sampleRate, static_cast<juce::uint32> (juce::jmax (0, maximumExpectedSamplesPerBlock)), static_cast<juce::uint32> (numOutputs) };
+    const auto maxBlock = juce::jmax (0, maximumExpectedSamplesPerBlock);
+    spec = { sampleRate, static_cast<juce::uint32> (maxBlock), static_cast<juce::uint32> (numOutputs) };
+
+    // A host that announces blocks of 0 samples still gets one-sample chunks: the stages are
+    // sized for at least that, so none of them works on storage it does not have.
+    const juce::dsp::ProcessSpec stageSpec{ sampleRate, static_cast<juce::uint32> (juce::jmax (1, maxBlock)), spec.numChannels };
 
     cleanBassSmoothed.reset (sampleRate, shelfSmoothingSeconds);
     cleanBassSmoothed.setTargetValue (0.0f);
     brightnessSmoothed.reset (sampleRate, shelfSmoothingSeconds);
     brightnessSmoothed.setTargetValue (0.0f);
 
-    mixer.prepare (spec);
+    mixer.prepare (stageSpec);
     mixer.reset();
 
-    cleanFilter.prepare (spec);
-    brightFilter.prepare (spec);
+    console.prepare (stageSpec);
+
+    cleanFilter.prepare (stageSpec);
+    brightFilter.prepare (stageSpec);
     cleanFilter.reset();
     brightFilter.reset();
     *cleanFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, cleanShelfHz, shelfQ, cleanShelfGain);
-    *brightFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, brightShelfHz, shelfQ, 1.0f);
+    *brightFilter.state = brightShelf (sampleRate, 1.0f);
 
-    outputGain.prepare (spec);
+    grain.prepare (stageSpec);
+
+    outputGain.prepare (stageSpec);
     outputGain.reset();
     outputGain.setRampDurationSeconds (outputRampSeconds);
 
@@ -185,8 +239,8 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     totalOutputChannels = numOutputs;
 
     const int workChannels = juce::jmax (2, totalOutputChannels);
-    cleanCopy.setSize (workChannels, maximumExpectedSamplesPerBlock, false, false, false);
-    bypassCopy.setSize (workChannels, maximumExpectedSamplesPerBlock, false, false, false);
+    cleanCopy.setSize (workChannels, juce::jmax (1, maxBlock), false, false, false);
+    bypassCopy.setSize (workChannels, maxBlock, false, false, false);
 
     bypassFadeSamples = juce::jmax (1, static_cast<int> (sampleRate * powerFadeSeconds));
     bypassMixInitialised = false;
@@ -201,8 +255,207 @@ void MorvantaProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
     BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
 }
 
-void MorvantaProcessor::processChunk (juce::AudioBuffer<float>&)
+void MorvantaProcessor::selectDriveMode()
 {
+    // First one on wins, in this order; with none on the mode stays, which is how Disto (no
+    // parameter of its own) stays selected.
+    if (softValue.load() > onThreshold)
+        grain.driveMode.store (GrainMath::soft);
+    else if (tubeValue.load() > onThreshold)
+        grain.driveMode.store (GrainMath::tube);
+    else if (tapeValue.load() > onThreshold)
+        grain.driveMode.store (GrainMath::tape);
+    else if (fuzzValue.load() > onThreshold)
+        grain.driveMode.store (GrainMath::fuzz);
+}
+
+float MorvantaProcessor::addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels)
+{
+    const int n = static_cast<int> (block.getNumSamples());
+    float brightness = brightnessSmoothed.getCurrentValue();
+    float lastCleanBass = std::numeric_limits<float>::quiet_NaN();
+    float gain = 0.0f;
+
+    for (int i = 0; i < n; ++i)
+    {
+        const float cleanBass = cleanBassSmoothed.getNextValue();
+        brightness = brightnessSmoothed.getNextValue();
+
+        // -10 dB at 0, unity at 4, +40 dB at 20. Recomputed only when the smoother moves.
+        if (cleanBass != lastCleanBass)
+        {
+            gain = static_cast<float> (std::pow (10.0, (2.5 * static_cast<double> (cleanBass) - 10.0) * 0.05000000074505806));
+            lastCleanBass = cleanBass;
+        }
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto* out = block.getChannelPointer (static_cast<size_t> (ch));
+            out[i] = cleanCopy.getSample (ch, i) * gain + out[i];
+        }
+    }
+
+    return brightness;
+}
+
+void MorvantaProcessor::crossfadePower (juce::AudioBuffer<float>& view, float target)
+{
+    const int n = view.getNumSamples();
+    const int numChannels = juce::jmin (bypassCopy.getNumChannels(), view.getNumChannels());
+    const float step = 1.0f / static_cast<float> (bypassFadeSamples);
+    float m = bypassMix;
+
+    for (int i = 0; i < n; ++i)
+    {
+        m = target > m ? juce::jmin (m + step, target) : juce::jmax (m - step, target);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto* out = view.getWritePointer (ch);
+            out[i] = out[i] * m + bypassCopy.getSample (ch, i) * (1.0f - m);
+        }
+    }
+
+    bypassMix = m;
+}
+
+void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
+{
+    // Nothing is sized before the first preparation; the framework never gets here then, but a
+    // host that does hears its input unchanged.
+    if (spec.sampleRate <= 0.0)
+        return;
+
+    const bool off = onValue.load() < onThreshold;
+    effectOff.store (off);
+
+    mixer.setWetMixProportion (juce::jlimit (0.0f, 1.0f, mixValue.load() / 100.0f));
+    selectDriveMode();
+
+    cleanBassSmoothed.setTargetValue (cleanBassValue.load());
+    brightnessSmoothed.setTargetValue (brightnessValue.load());
+
+    const int n = chunk.getNumSamples();
+    const int numChannels = juce::jmin (totalOutputChannels, chunk.getNumChannels());
+    juce::AudioBuffer<float> view (chunk.getArrayOfWritePointers(), numChannels, n);
+    juce::dsp::AudioBlock<float> block (view);
+    const juce::dsp::ProcessContextReplacing<float> context (block);
+
+    cleanCopy.setSize (numChannels, n, false, false, true);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        cleanCopy.copyFrom (ch, 0, view, ch, 0, n);
+
+    juce::dsp::AudioBlock<float> cleanBlock (cleanCopy);
+    const juce::dsp::ProcessContextReplacing<float> cleanContext (cleanBlock);
+
+    const float powerTarget = off ? 0.0f : 1.0f;
+
+    if (! bypassMixInitialised)
+    {
+        bypassMix = powerTarget;
+        bypassMixInitialised = true;
+    }
+
+    bool fading = false;
+
+    if (bypassMix != powerTarget && n <= bypassCopy.getNumSamples())
+    {
+        for (int ch = 0; ch < juce::jmin (bypassCopy.getNumChannels(), numChannels); ++ch)
+            bypassCopy.copyFrom (ch, 0, view, ch, 0, n);
+
+        fading = true;
+    }
+
+    if (! (bypassMix > 0.0f) && off)
+    {
+        bypassMix = powerTarget;
+        return;
+    }
+
+    mixer.pushDrySamples (block);
+    cleanFilter.process (cleanContext);
+
+    const float drive = driveValue.load();
+    grain.process (context, drive, grainValue.load());
+
+    brightFilter.process (context);
+
+    console.setThreshold (drive);
+    console.process (context);
+
+    const float brightness = addCleanBass (block, numChannels);
+
+    // Copied into the filter's existing coefficients: the next chunk hears it, nothing allocates.
+    const auto brightGain = brightness * 0.10000000149011612f + 1.0f;
+    *brightFilter.state = brightShelf (spec.sampleRate, brightGain);
+
+    outputGain.setGainDecibels (outputValue.load());
+    outputGain.process (context);
+
+    mixer.mixWetSamples (block);
+
+    pushToSpectrumFeed (view);
+
+    if (fading)
+        crossfadePower (view, powerTarget);
+    else
+        bypassMix = powerTarget;
+}
+
+//==============================================================================
+void MorvantaProcessor::openSpectrumFeed()
+{
+    // The framework holds this lock around every processBlock: once it is ours no push is in
+    // flight, and the next one sees the switch only after the storage is ready.
+    const juce::ScopedLock lock (getCallbackLock());
+
+    analyserActive.store (false);
+    const int size = static_cast<int> (spec.sampleRate);
+    analyserFifo.setTotalSize (size);
+    analyserBuffer.setSize (1, size, false, false, false);
+    analyserFifo.reset();
+    analyserBuffer.clear();
+    analyserActive.store (true);
+}
+
+void MorvantaProcessor::closeSpectrumFeed()
+{
+    analyserActive.store (false);
+}
+
+void MorvantaProcessor::pushToSpectrumFeed (const juce::AudioBuffer<float>& processed)
+{
+    const int n = processed.getNumSamples();
+
+    if (! analyserActive.load() || analyserFifo.getFreeSpace() < n)
+        return;
+
+    int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
+    analyserFifo.prepareToWrite (n, start1, size1, start2, size2);
+
+    const int summed = juce::jmin (mainInputChannels, processed.getNumChannels());
+
+    if (summed > 0)
+    {
+        if (size1 > 0)
+            analyserBuffer.copyFrom (0, start1, processed, 0, 0, size1);
+
+        if (size2 > 0)
+            analyserBuffer.copyFrom (0, start2, processed, 0, size1, size2);
+    }
+
+    for (int ch = 1; ch < summed; ++ch)
+    {
+        if (size1 > 0)
+            analyserBuffer.addFrom (0, start1, processed, ch, 0, size1);
+
+        if (size2 > 0)
+            analyserBuffer.addFrom (0, start2, processed, ch, size1, size2);
+    }
+
+    analyserFifo.finishedWrite (size1 + size2);
+    analyserDataReady.store (true);
 }
 
 //==============================================================================

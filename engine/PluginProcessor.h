@@ -5,6 +5,9 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/ConsoleConvolution.h"
+#include "engine/Grain.h"
+
 /**
     The Morvanta audio engine: owns the parameter tree and the drive chain, cuts host blocks
     into chunks and runs every chunk through the chain on the host's audio thread.
@@ -12,8 +15,7 @@
     The members below are public on purpose: the editor writes several of them directly (drive
     mode, power flag, window size, console hand-over, spectrum feed) and the tests inspect them.
 */
-class MorvantaProcessor : public juce::AudioProcessor
-    , public juce::AudioProcessorValueTreeState::Listener
+class MorvantaProcessor : public juce::AudioProcessor, public juce::AudioProcessorValueTreeState::Listener
 {
 public:
     MorvantaProcessor();
@@ -53,18 +55,38 @@ public:
         Audio thread only. */
     void processChunk (juce::AudioBuffer<float>& chunk);
 
+    /** Sizes the spectrum FIFO to one second at the last preparation's sample rate, empties it
+        and switches the feed on. Message thread (the editor opening). Takes the callback lock,
+        so a push already running on the audio thread never sees the storage being resized. */
+    void openSpectrumFeed();
+
+    /** Switches the spectrum feed off; the FIFO keeps its size and content. Message thread. */
+    void closeSpectrumFeed();
+
+    /** Pushes the sum of the chunk's first mainInputChannels channels into the spectrum FIFO
+        when the feed is on and the whole chunk fits, then raises analyserDataReady. Audio
+        thread (the only producer). */
+    void pushToSpectrumFeed (const juce::AudioBuffer<float>& processed);
+
     //==============================================================================
     /** Console last chosen in the editor: 1 "-", 2 "U", 3 "A", 4 "S", 5 "N". Message thread. */
     int consoleIndex = 1;
 
     juce::AudioProcessorValueTreeState parameters;
 
-    /** Processing specification of the last preparation (all zero before the first). */
-    juce::dsp::ProcessSpec spec { 0.0, 0, 0 };
+    ConsoleConvolution console;
 
-    mutable std::atomic<bool> analyserDataReady { false };
-    std::atomic<bool> analyserActive { false };
-    juce::AbstractFifo analyserFifo { 1 };
+    /** Processing specification of the last preparation (all zero before the first). */
+    juce::dsp::ProcessSpec spec{ 0.0, 0, 0 };
+
+    /** Spectrum feed: raised by the audio thread after each push, lowered by the display's
+        timer (message thread) once it has read every complete block. */
+    mutable std::atomic<bool> analyserDataReady{ false };
+    /** Spectrum feed switch: written by the editor (message thread), read by every chunk. */
+    std::atomic<bool> analyserActive{ false };
+    /** Single producer (audio thread) moves the write position, single consumer (message
+        thread) the read position. */
+    juce::AbstractFifo analyserFifo{ 1 };
     juce::AudioBuffer<float> analyserBuffer;
 
     using ShelfFilter = juce::dsp::ProcessorDuplicator<juce::dsp::IIR::Filter<float>, juce::dsp::IIR::Coefficients<float>>;
@@ -82,7 +104,7 @@ public:
 
     /** Power off. Written by the audio thread at every chunk and by the editor's power button
         (message thread); read by the spectrum display. */
-    std::atomic<bool> effectOff { false };
+    std::atomic<bool> effectOff{ false };
 
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> cleanBassSmoothed;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> brightnessSmoothed;
@@ -92,11 +114,30 @@ public:
     int editorHeight = 350;
 
     juce::dsp::DryWetMixer<float> mixer;
+    Grain<float> grain;
     juce::dsp::Gain<float> outputGain;
 
 private:
     static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     static std::unique_ptr<juce::XmlElement> parseSavedState (const void* data, int sizeInBytes);
+    std::atomic<float>& rawParameter (const char* id) const;
+
+    void selectDriveMode();
+    float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
+    void crossfadePower (juce::AudioBuffer<float>& view, float target);
+
+    // Raw parameter values, looked up once: the audio thread never searches by name.
+    std::atomic<float>& driveValue;
+    std::atomic<float>& grainValue;
+    std::atomic<float>& outputValue;
+    std::atomic<float>& mixValue;
+    std::atomic<float>& cleanBassValue;
+    std::atomic<float>& brightnessValue;
+    std::atomic<float>& softValue;
+    std::atomic<float>& tubeValue;
+    std::atomic<float>& tapeValue;
+    std::atomic<float>& fuzzValue;
+    std::atomic<float>& onValue;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorvantaProcessor)
 };

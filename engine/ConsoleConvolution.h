@@ -1,0 +1,100 @@
+#pragma once
+
+#include <atomic>
+
+#include <juce_dsp/juce_dsp.h>
+
+/**
+    The console emulation: a compressor, a very short impulse-response convolution and a fixed
+    makeup gain, switched in and out with a 20 ms crossfade against the dry input.
+
+    The stage reads no parameter. The editor (message thread) drives it through the writer side
+    of the hand-over: switchOff, switchOn, publishImpulseResponse and setThreshold. The audio
+    thread runs process and picks up a published impulse response with a try-lock only.
+*/
+class ConsoleConvolution
+{
+public:
+    using Context = juce::dsp::ProcessContextReplacing<float>;
+
+    ConsoleConvolution();
+    ~ConsoleConvolution();
+
+    /** Sizes the stage for a sample rate (Hz), block size and channel count, ends any on/off
+        fade at its destination and puts the compressor back to a 0 dB threshold (the next
+        processed chunk re-applies the requested one). Wherever prepareToPlay runs. */
+    void prepare (const juce::dsp::ProcessSpec& spec);
+
+    /** Compressor, impulse-response hand-over, convolution, makeup and on/off crossfade, in
+        place. While the stage is off and faded out the block is left untouched. Audio thread. */
+    void process (const Context& context);
+
+    /** Requests a compressor threshold of -0.7 x driveDb dB (driveDb: the DRIVE value, 0 to 50).
+        Any thread: the value is stored atomically and the audio thread hands it to the
+        compressor at the start of its next chunk, only when it differs from what the
+        compressor has. */
+    void setThreshold (float driveDb);
+
+    //==============================================================================
+    // Writer side of the hand-over. Message thread.
+
+    /** Switches the stage off (it fades out over 20 ms). Everything else stays. */
+    void switchOff();
+
+    /** Switches the stage on with a console's polarity flag, its makeup selector (true: 19 dB,
+        false: 17 dB) and the threshold for a DRIVE of driveDb. The impulse response the
+        convolution already holds stays in use until publishImpulseResponse hands a new one. */
+    void switchOn (bool invertResponse, bool hot, float driveDb);
+
+    /** Leaves an impulse response (sample rate in Hz) for the audio thread, replacing one that
+        is still waiting. Blocks only for the few assignments inside irLock. */
+    void publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate);
+
+    /** Threshold in dB that the compressor currently works with. Audio thread (and tests). */
+    float getAppliedThresholdDb() const noexcept { return appliedThresholdDb; }
+
+    //==============================================================================
+    /** Polarity flag: while true the console loader negates the response it decodes. Message
+        thread only. */
+    bool invertIR = true;
+
+    /** Makeup selector, 19 dB when true, 17 dB when false. Written by the message thread, read
+        once per processed chunk by the audio thread. */
+    std::atomic<bool> hotMakeup{ false };
+
+    /** The stage is switched off. Written by the message thread, read once per chunk by the
+        audio thread. */
+    std::atomic<bool> off{ true };
+
+    float mixCurrent = 0.0f;
+    int fadeLength = 882;
+    bool makeupInitialised = false;
+    bool mixInitialised = false;
+    juce::AudioBuffer<float> dryCopy;
+
+    const float attackMs = 2.0f;
+    const float releaseMs = 20.0f;
+    const float ratio = 5.0f;
+
+    juce::dsp::Compressor<float> compressor;
+    juce::dsp::Convolution convolution;
+
+    /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the
+        audio thread only tries it. */
+    juce::AudioBuffer<float> pendingIR;
+    float pendingIRSampleRate = 44100.0f;
+    bool irPending = false;
+    juce::SpinLock irLock;
+
+    juce::dsp::Gain<float> makeup;
+
+private:
+    void applyRequestedThreshold();
+    void takePendingImpulseResponse();
+
+    /** Threshold in dB requested by setThreshold (any thread); the audio thread applies it. */
+    std::atomic<float> requestedThresholdDb{ 0.0f };
+    float appliedThresholdDb = 0.0f;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ConsoleConvolution)
+};

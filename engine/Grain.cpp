@@ -1,0 +1,205 @@
+#include "engine/Grain.h"
+
+#include "engine/CutoffLimit.h"
+
+namespace
+{
+constexpr double gainRampSeconds = 0.3;
+constexpr double grainRampSeconds = 0.1;
+constexpr double modeFadeSeconds = 0.02;
+constexpr float trimDb = -2.0f;
+} // namespace
+
+template <typename SampleType>
+std::array<juce::dsp::Polynomial<SampleType>, GrainMath::numModes> Grain<SampleType>::makeModePolynomials()
+{
+    std::array<Polynomial, GrainMath::numModes> result;
+
+    for (size_t m = 0; m < result.size(); ++m)
+    {
+        const auto& source = GrainMath::polynomialCoefficients[m];
+        std::array<SampleType, 9> values{};
+
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = static_cast<SampleType> (source.values[i]);
+
+        result[m] = Polynomial (values.data(), source.count);
+    }
+
+    return result;
+}
+
+template <typename SampleType>
+Grain<SampleType>::Grain()
+    : modePolynomials (makeModePolynomials())
+{
+    setWave();
+
+    // A new stage runs Tape through a 10 kHz low-pass; the mode's own cutoff arrives with the
+    // next installation of a mode.
+    cutoffHz = GrainMath::initialCutoffHz;
+    auto& lowPass = shaper.template get<lowPassIndex>();
+    lowPass.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+    applyCutoff();
+}
+
+template <typename SampleType>
+int Grain<SampleType>::currentMode() const noexcept
+{
+    const int mode = driveMode.load (std::memory_order_relaxed);
+    return GrainMath::isValidMode (mode) ? mode : installedMode;
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyCutoff()
+{
+    shaper.template get<lowPassIndex>().setCutoffFrequency (CutoffLimit::belowNyquist (static_cast<float> (cutoffHz), sampleRate));
+}
+
+template <typename SampleType>
+void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    fadeLength = juce::jmax (1, static_cast<int> (spec.sampleRate * modeFadeSeconds));
+    fadePosition = -1;
+    waveInitialised = false;
+
+    auto& driveGain = shaper.template get<driveGainIndex>();
+    auto& compensationGain = shaper.template get<compensationGainIndex>();
+    auto& lowPass = shaper.template get<lowPassIndex>();
+
+    driveGain.prepare (spec);
+    compensationGain.prepare (spec);
+    lowPass.prepare (spec);
+    sampleRate = spec.sampleRate;
+    applyCutoff();
+
+    driveGain.setRampDurationSeconds (gainRampSeconds);
+    compensationGain.setRampDurationSeconds (gainRampSeconds);
+    trim.prepare (spec);
+    trim.setRampDurationSeconds (gainRampSeconds);
+
+    grainSmoothed.reset (spec.sampleRate, grainRampSeconds);
+    grainSmoothed.setTargetValue (0);
+
+    driveGain.reset();
+    compensationGain.reset();
+    lowPass.reset();
+}
+
+template <typename SampleType>
+void Grain<SampleType>::process (const Context& context, float drive, float grain)
+{
+    driveDb = static_cast<SampleType> (drive);
+    compensationDb = static_cast<SampleType> (GrainMath::compensationDb (currentMode(), drive));
+
+    grainSmoothed.setTargetValue (static_cast<SampleType> (grain));
+
+    shaper.template get<driveGainIndex>().setGainDecibels (driveDb);
+    shaper.template get<compensationGainIndex>().setGainDecibels (compensationDb);
+
+    applyGrainPolynomial (context.getOutputBlock());
+    applyShaper (context);
+
+    trim.setGainDecibels (static_cast<SampleType> (trimDb));
+    trim.process (context);
+
+    setWave();
+    waveInitialised = true;
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block)
+{
+    const auto numChannels = block.getNumChannels();
+    const auto n = static_cast<int> (block.getNumSamples());
+    const auto& p = *polynomial;
+    const auto& previous = *previousPolynomial;
+
+    for (size_t ch = 0; ch < numChannels; ++ch)
+    {
+        auto* samples = block.getChannelPointer (ch);
+
+        for (int i = 0; i < n; ++i)
+        {
+            const auto x = samples[i];
+            const auto g = grainSmoothed.getNextValue() / static_cast<SampleType> (100);
+
+            if (fadePosition != -1)
+            {
+                const auto w = fadeWeight (i);
+                samples[i] = ((p (x) * w) + ((1 - w) * previous (x))) * g + x;
+            }
+            else
+            {
+                samples[i] = p (x) * g + x;
+            }
+        }
+    }
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyShaper (const Context& context)
+{
+    if (fadePosition == -1)
+    {
+        shaper.process (context);
+        return;
+    }
+
+    shaper.template get<driveGainIndex>().process (context);
+
+    const auto& block = context.getOutputBlock();
+    const auto n = static_cast<int> (block.getNumSamples());
+    const auto& wave = shaper.template get<waveShaperIndex>().functionToUse;
+
+    for (size_t ch = 0; ch < block.getNumChannels(); ++ch)
+    {
+        auto* samples = block.getChannelPointer (ch);
+
+        for (int i = 0; i < n; ++i)
+        {
+            const auto x = samples[i];
+            const auto w = fadeWeight (i);
+            samples[i] = wave (x) * w + (1 - w) * previousWave (x);
+        }
+    }
+
+    shaper.template get<compensationGainIndex>().process (context);
+    shaper.template get<lowPassIndex>().process (context);
+
+    fadePosition = fadePosition + n < fadeLength ? fadePosition + n : -1;
+}
+
+template <typename SampleType>
+SampleType Grain<SampleType>::fadeWeight (int i) const noexcept
+{
+    const auto w = static_cast<SampleType> (fadePosition + i + 1) / static_cast<SampleType> (fadeLength);
+    return juce::jmin (static_cast<SampleType> (1), w);
+}
+
+template <typename SampleType>
+void Grain<SampleType>::setWave()
+{
+    const int mode = currentMode();
+
+    if (mode == installedMode)
+        return;
+
+    auto& waveShaper = shaper.template get<waveShaperIndex>();
+
+    if (waveInitialised && fadeLength >= 1)
+    {
+        // Holds a plain function pointer: copying it never allocates.
+        previousWave = waveShaper.functionToUse;
+        previousPolynomial = polynomial;
+        fadePosition = 0;
+    }
+
+    waveShaper.functionToUse = GrainMath::waveFor (mode);
+    cutoffHz = static_cast<SampleType> (GrainMath::cutoffHzFor (mode, static_cast<float> (cutoffHz)));
+    applyCutoff();
+    polynomial = &modePolynomials[static_cast<size_t> (mode)];
+    installedMode = mode;
+}
+
+template class Grain<float>;

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+
+/** The pure maths of the grain stage: the five drive characters' wave functions, grain
+    polynomials, compensation law and low-pass cutoffs. Every function is exact to the float
+    operations it spells out, so tests can compare bits. Any thread. */
+namespace GrainMath
+{
+/** Drive-mode numbers as the editor, the engine and the saved state use them. */
+enum Mode : int
+{
+    tape = 0,
+    soft = 1,
+    tube = 2,
+    disto = 3,
+    fuzz = 4
+};
+
+inline constexpr int numModes = 5;
+
+inline constexpr bool isValidMode (int mode) noexcept { return mode >= 0 && mode < numModes; }
+
+//==============================================================================
+// Wave functions: x is one sample after the drive gain.
+
+/** tanh (1.5 x), in double precision. */
+inline float tapeWave (float x) noexcept
+{
+    return static_cast<float> (std::tanh (1.5 * static_cast<double> (x)));
+}
+
+/** tanh (0.55 c) / tanh (0.5) with c = x clamped to +-10, written with one expf. */
+inline float softWave (float x) noexcept
+{
+    const float c = x < -10.0f ? -10.0f : (x > 10.0f ? 10.0f : x);
+    const float e = std::exp (static_cast<float> (static_cast<double> (c) * 1.1));
+    return ((e - 1.0f) * 3.7182817459106445f) / ((e + 1.0f) * 1.7182817459106445f);
+}
+
+/** atan (1.4 x), scaled so that x = 1 gives 1. */
+inline float tubeWave (float x) noexcept
+{
+    return std::atan (x * 1.4f) / 0.9505468606948853f;
+}
+
+/** A one-sided threshold rather than a curve: 0 up to 0.4 (negative samples and NaN
+        included), 2 / 1.1 above it. */
+inline float distoWave (float x) noexcept
+{
+    const auto d = static_cast<double> (x);
+    return static_cast<float> (d > 0.4 ? 2.0 / std::abs (1.1 * d) * d : 0.0);
+}
+
+/** Asymmetric exponential: a soft negative side, a hard positive one. NaN takes the positive
+        branch. */
+inline float fuzzWave (float x) noexcept
+{
+    if (x < 0.0f)
+        return std::exp (4.0f * x) - 1.0f;
+
+    return 1.0f - std::exp (-10.0f * x);
+}
+
+using WaveFunction = float (*) (float);
+
+/** The wave function of a valid mode. */
+inline WaveFunction waveFor (int mode) noexcept
+{
+    constexpr std::array<WaveFunction, numModes> waves{ tapeWave, softWave, tubeWave, distoWave, fuzzWave };
+    return waves[static_cast<size_t> (mode)];
+}
+
+//==============================================================================
+/** Grain polynomial coefficients, lowest order first. Disto's is P (x) = x: its grain step
+        is a plain gain of 1 + g. */
+struct Coefficients
+{
+    std::array<float, 9> values;
+    int count;
+};
+
+inline constexpr std::array<Coefficients, numModes> polynomialCoefficients{
+    Coefficients{ { 0.0f, 0.0f, 1.0f, 6.6f, 4.0f, 8.0f, 1.0f, 3.0f, 0.3f }, 9 },
+    Coefficients{ { 0.0f, 0.0f, 2.0f, 6.9f, 3.1f, 0.2f, 1.4f, 0.1f, 0.5f }, 9 },
+    Coefficients{ { 0.0f, 0.0f, 1.5f, 5.3f, 6.0f, 4.0f, 1.4f, 2.0f, 2.9f }, 9 },
+    Coefficients{ { 0.0f, 1.0f }, 2 },
+    Coefficients{ { 0.0f, 0.0f, 4.0f, 10.5f, 4.0f, 5.0f, 1.0f, 3.0f, 6.0f }, 9 },
+};
+
+//==============================================================================
+/** Compensation gain in dB for a mode at a drive of `driveDb` (0 to 50 dB): a tanh law that
+        takes back most of the level the drive adds. Fuzz starts 6 dB down. */
+inline float compensationDb (int mode, float driveDb) noexcept
+{
+    const double t = std::tanh (0.01 * static_cast<double> (driveDb));
+
+    switch (mode)
+    {
+        case soft:
+            return static_cast<float> (-60.0 * t);
+        case tube:
+            return static_cast<float> (-50.0 * t);
+        case fuzz:
+            return static_cast<float> (-16.0 * t - 6.0);
+        case tape:
+        case disto:
+        default:
+            return static_cast<float> (-40.0 * t);
+    }
+}
+
+/** Low-pass cutoff in Hz once a mode is installed. Disto has none of its own and keeps
+        `previousCutoffHz`. */
+inline float cutoffHzFor (int mode, float previousCutoffHz) noexcept
+{
+    switch (mode)
+    {
+        case fuzz:
+            return 6000.0f;
+        case disto:
+            return previousCutoffHz;
+        default:
+            return 11000.0f;
+    }
+}
+
+/** Cutoff of a freshly built stage, before any mode has been installed over it. */
+inline constexpr float initialCutoffHz = 10000.0f;
+} // namespace GrainMath

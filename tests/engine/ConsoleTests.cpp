@@ -1,0 +1,365 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <set>
+#include <thread>
+
+#include "engine/ConsoleConvolution.h"
+
+namespace
+{
+juce::dsp::ProcessSpec specFor (double rate, int block, int channels = 2)
+{
+    return { rate, static_cast<juce::uint32> (block), static_cast<juce::uint32> (channels) };
+}
+
+void run (ConsoleConvolution& console, juce::AudioBuffer<float>& buffer)
+{
+    juce::dsp::AudioBlock<float> block (buffer);
+    console.process (juce::dsp::ProcessContextReplacing<float> (block));
+}
+
+juce::AudioBuffer<float> constant (int channels, int n, float value)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+
+    for (int c = 0; c < channels; ++c)
+        juce::FloatVectorOperations::fill (buffer.getWritePointer (c), value, n);
+
+    return buffer;
+}
+
+juce::AudioBuffer<float> noise (int channels, int n, int seed)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+    juce::Random random (seed);
+
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < n; ++i)
+            buffer.setSample (c, i, random.nextFloat() - 0.5f);
+
+    return buffer;
+}
+
+juce::AudioBuffer<float> flatResponse (int length, float value)
+{
+    return constant (1, length, value);
+}
+
+double gainOfDb (double db) { return std::pow (10.0, db / 20.0); }
+
+/** Processes silent chunks until the convolution reports a response of `length` samples,
+        collecting every size it reports on the way. */
+std::set<int> waitForResponseSize (ConsoleConvolution& console, int length, int block)
+{
+    std::set<int> seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
+
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        auto silence = constant (2, block, 0.0f);
+        run (console, silence);
+        seen.insert (console.convolution.getCurrentIRSize());
+
+        if (console.convolution.getCurrentIRSize() == length)
+            break;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+
+    return seen;
+}
+} // namespace
+
+TEST (ConsoleStage, SwitchedOffPassesEveryChunkBitForBit)
+{
+    ConsoleConvolution console;
+    console.prepare (specFor (44100.0, 512));
+
+    for (int chunk = 0; chunk < 4; ++chunk)
+    {
+        auto buffer = noise (2, 512, chunk);
+        const juce::AudioBuffer<float> original (buffer);
+        run (console, buffer);
+
+        for (int c = 0; c < 2; ++c)
+            ASSERT_EQ (std::memcmp (buffer.getReadPointer (c), original.getReadPointer (c), 512 * sizeof (float)), 0) << "chunk " << chunk;
+    }
+
+    // A threshold request alone does not wake the stage.
+    console.setThreshold (50.0f);
+    auto buffer = noise (2, 64, 9);
+    const juce::AudioBuffer<float> original (buffer);
+    run (console, buffer);
+    EXPECT_EQ (std::memcmp (buffer.getReadPointer (0), original.getReadPointer (0), 64 * sizeof (float)), 0);
+}
+
+TEST (ConsoleStage, SwitchingFadesOverTwentyMilliseconds)
+{
+    const struct
+    {
+        double rate;
+        int samples;
+    } cases[] = { { 44100.0, 882 }, { 48000.0, 961 } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.rate);
+        ConsoleConvolution console;
+        console.prepare (specFor (c.rate, 64));
+        auto first = constant (2, 64, 0.0f);
+        run (console, first);
+
+        console.switchOn (false, false, 0.0f);
+        int samples = 0;
+
+        while (console.mixCurrent < 1.0f && samples < 5000)
+        {
+            auto one = constant (2, 1, 0.01f);
+            run (console, one);
+            ++samples;
+
+            if (samples == 1)
+            {
+                EXPECT_EQ (console.mixCurrent, 1.0f / static_cast<float> (console.fadeLength)) << "the first sample already moves one step";
+            }
+        }
+
+        EXPECT_EQ (samples, c.samples);
+
+        console.switchOff();
+        samples = 0;
+
+        while (console.mixCurrent > 0.0f && samples < 5000)
+        {
+            auto one = constant (2, 1, 0.01f);
+            run (console, one);
+            ++samples;
+        }
+
+        EXPECT_EQ (samples, c.samples);
+
+        // Faded out: the following chunks pass untouched again.
+        auto after = noise (2, 64, 3);
+        const juce::AudioBuffer<float> original (after);
+        run (console, after);
+        EXPECT_EQ (std::memcmp (after.getReadPointer (1), original.getReadPointer (1), 64 * sizeof (float)), 0);
+    }
+}
+
+TEST (ConsoleStage, FadeInBlendsConsoleOutputWithTheDryInput)
+{
+    // The default response is a unit impulse and 0.01 stays far below the 0 dB threshold, so the
+    // console output is the input times the 17 dB makeup.
+    ConsoleConvolution console;
+    console.prepare (specFor (44100.0, 256));
+    auto warm = constant (2, 256, 0.0f);
+    run (console, warm);
+
+    console.switchOn (false, false, 0.0f);
+    auto buffer = constant (2, 256, 0.01f);
+    run (console, buffer);
+
+    const double wet = 0.01 * gainOfDb (17.0);
+
+    for (const int i : { 0, 1, 100, 255 })
+    {
+        const double m = (i + 1) / 882.0;
+        EXPECT_NEAR (buffer.getSample (0, i), wet * m + 0.01 * (1.0 - m), 1e-5) << i;
+        EXPECT_NEAR (buffer.getSample (1, i), buffer.getSample (0, i), 1e-7);
+    }
+}
+
+TEST (ConsoleStage, MakeupStartsAtFullGainAfterPreparationAndRampsBetweenConsoles)
+{
+    for (const bool hot : { false, true })
+    {
+        SCOPED_TRACE (hot ? "U" : "other");
+        ConsoleConvolution console;
+        console.switchOn (true, hot, 0.0f);
+        console.prepare (specFor (44100.0, 1024));
+
+        auto buffer = constant (2, 64, 0.01f);
+        run (console, buffer);
+        const double expected = 0.01 * gainOfDb (hot ? 19.0 : 17.0);
+        EXPECT_NEAR (buffer.getSample (0, 0), expected, expected * 1e-4) << "no ramp from silence";
+        EXPECT_NEAR (buffer.getSample (1, 63), expected, expected * 1e-4);
+    }
+
+    ConsoleConvolution console;
+    console.switchOn (true, true, 0.0f);
+    console.prepare (specFor (44100.0, 1024));
+    auto first = constant (2, 64, 0.01f);
+    run (console, first);
+
+    console.switchOn (false, false, 0.0f); // "U" to "A": 19 dB to 17 dB over 0.02 s
+    auto buffer = constant (2, 1024, 0.01f);
+    run (console, buffer);
+
+    const double from = gainOfDb (19.0), to = gainOfDb (17.0);
+
+    for (const int i : { 0, 1, 440, 880, 881, 882, 1023 })
+    {
+        const double gain = i < 882 ? from + (to - from) * (i + 1) / 882.0 : to;
+        EXPECT_NEAR (buffer.getSample (0, i) / 0.01, gain, gain * 1e-4) << "sample " << i;
+        EXPECT_NEAR (buffer.getSample (1, i), buffer.getSample (0, i), 1e-7);
+    }
+}
+
+TEST (ConsoleStage, PreparationEndsAFadeAtItsDestination)
+{
+    ConsoleConvolution console;
+    console.prepare (specFor (44100.0, 128));
+    auto silence = constant (2, 128, 0.0f);
+    run (console, silence);
+
+    console.switchOn (false, false, 0.0f);
+    run (console, silence);
+    ASSERT_GT (console.mixCurrent, 0.0f);
+    ASSERT_LT (console.mixCurrent, 1.0f);
+
+    console.prepare (specFor (44100.0, 128));
+    EXPECT_EQ (console.mixCurrent, 1.0f);
+    auto buffer = constant (2, 128, 0.01f);
+    run (console, buffer);
+    EXPECT_EQ (console.mixCurrent, 1.0f);
+    EXPECT_NEAR (buffer.getSample (0, 0), 0.01 * gainOfDb (17.0), 1e-5) << "the next chunk runs the console fully";
+}
+
+TEST (ConsoleStage, ThresholdIsMinusPointSevenTimesDriveAndCompresses)
+{
+    ConsoleConvolution console;
+    console.prepare (specFor (44100.0, 512));
+    EXPECT_EQ (console.getAppliedThresholdDb(), 0.0f);
+
+    console.setThreshold (50.0f);
+    EXPECT_EQ (console.getAppliedThresholdDb(), 0.0f) << "the audio thread applies it at its next chunk";
+    auto silence = constant (2, 512, 0.0f);
+    run (console, silence);
+    EXPECT_EQ (console.getAppliedThresholdDb(), -35.0f);
+
+    console.setThreshold (20.0f);
+    run (console, silence);
+    EXPECT_EQ (console.getAppliedThresholdDb(), static_cast<float> (20.0 * -0.7));
+
+    // The preparation itself goes back to 0 dB; the next chunk brings the request back.
+    console.setThreshold (50.0f);
+    run (console, silence);
+    console.prepare (specFor (44100.0, 512));
+    EXPECT_EQ (console.getAppliedThresholdDb(), 0.0f);
+    run (console, silence);
+    EXPECT_EQ (console.getAppliedThresholdDb(), -35.0f);
+
+    // And the compressor really works with it: a -6 dBFS tone loses level at -35 dB.
+    auto levelWith = [] (float drive)
+    {
+        ConsoleConvolution stage;
+        stage.switchOn (false, false, drive);
+        stage.prepare (specFor (44100.0, 512));
+        double sum = 0.0;
+
+        for (int chunk = 0; chunk < 20; ++chunk)
+        {
+            juce::AudioBuffer<float> tone (2, 512);
+
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    tone.setSample (c, i, 0.5f * std::sin (0.05f * static_cast<float> (chunk * 512 + i)));
+
+            juce::dsp::AudioBlock<float> block (tone);
+            stage.process (juce::dsp::ProcessContextReplacing<float> (block));
+
+            if (chunk >= 10)
+                for (int i = 0; i < 512; ++i)
+                    sum += tone.getSample (0, i) * tone.getSample (0, i);
+        }
+
+        return 10.0 * std::log10 (sum / (10 * 512));
+    };
+
+    EXPECT_LT (levelWith (50.0f), levelWith (0.0f) - 10.0);
+}
+
+TEST (ConsoleStage, OnlyTheNewestPublishedResponseIsLoaded)
+{
+    ConsoleConvolution console;
+    console.switchOn (false, false, 0.0f);
+    console.prepare (specFor (44100.0, 256));
+    auto silence = constant (2, 256, 0.0f);
+    run (console, silence);
+
+    console.publishImpulseResponse (flatResponse (3, 0.5f), 44100.0f);
+    console.publishImpulseResponse (flatResponse (40, 0.25f), 44100.0f);
+
+    {
+        const juce::SpinLock::ScopedLockType lock (console.irLock);
+        EXPECT_TRUE (console.irPending);
+        EXPECT_EQ (console.pendingIR.getNumSamples(), 40);
+    }
+
+    const auto seen = waitForResponseSize (console, 40, 256);
+    EXPECT_EQ (console.convolution.getCurrentIRSize(), 40);
+    EXPECT_EQ (seen.count (3), 0u) << "the replaced response must never reach the convolution";
+
+    const juce::SpinLock::ScopedLockType lock (console.irLock);
+    EXPECT_FALSE (console.irPending);
+    EXPECT_EQ (console.pendingIR.getNumSamples(), 0);
+}
+
+TEST (ConsoleStage, ResponsePublishedWhileOffWaitsUntilTheStageRuns)
+{
+    ConsoleConvolution console;
+    console.prepare (specFor (48000.0, 256));
+    auto silence = constant (2, 256, 0.0f);
+    run (console, silence);
+
+    console.publishImpulseResponse (flatResponse (24, 0.3f), 48000.0f);
+
+    for (int i = 0; i < 5; ++i)
+        run (console, silence);
+
+    {
+        const juce::SpinLock::ScopedLockType lock (console.irLock);
+        EXPECT_TRUE (console.irPending) << "an off and faded stage must not take the response";
+    }
+
+    // A held lock makes the audio side skip the hand-over rather than wait.
+    console.switchOn (false, false, 0.0f);
+    {
+        const juce::SpinLock::ScopedLockType lock (console.irLock);
+        run (console, silence);
+        EXPECT_TRUE (console.irPending);
+    }
+
+    run (console, silence);
+    {
+        const juce::SpinLock::ScopedLockType lock (console.irLock);
+        EXPECT_FALSE (console.irPending);
+    }
+
+    waitForResponseSize (console, 24, 256);
+    EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
+}
+
+TEST (ConsoleStage, WriterSideSetsOnlyWhatItNames)
+{
+    ConsoleConvolution console;
+    EXPECT_TRUE (console.off.load());
+    EXPECT_TRUE (console.invertIR);
+
+    console.switchOn (false, true, 10.0f);
+    EXPECT_FALSE (console.off.load());
+    EXPECT_FALSE (console.invertIR);
+    EXPECT_TRUE (console.hotMakeup.load());
+
+    console.switchOff();
+    EXPECT_TRUE (console.off.load());
+    EXPECT_FALSE (console.invertIR) << "switching off leaves polarity, makeup and threshold";
+    EXPECT_TRUE (console.hotMakeup.load());
+
+    console.prepare (specFor (44100.0, 64));
+    auto silence = constant (2, 64, 0.0f);
+    run (console, silence);
+    EXPECT_EQ (console.getAppliedThresholdDb(), -7.0f);
+}

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/Grain.h"
+#include "engine/GrainMath.h"
+
+namespace
+{
+constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+constexpr float infinity = std::numeric_limits<float>::infinity();
+
+// The grain polynomials as a direct sum of powers, in double: an evaluation independent of
+// the stage's single-precision Horner.
+double powerSum (const std::vector<double>& c, double x)
+{
+    double sum = 0.0;
+
+    for (size_t i = 0; i < c.size(); ++i)
+        sum += c[i] * std::pow (x, static_cast<double> (i));
+
+    return sum;
+}
+} // namespace
+
+TEST (GrainWaves, TapeIsTanhOfOneAndAHalfX)
+{
+    EXPECT_EQ (GrainMath::tapeWave (0.0f), 0.0f);
+    EXPECT_NEAR (GrainMath::tapeWave (1.0f), 0.9051482536, 1e-7);
+    EXPECT_NEAR (GrainMath::tapeWave (-0.2f), -0.2913126125, 1e-7);
+    EXPECT_EQ (GrainMath::tapeWave (100.0f), 1.0f);
+    EXPECT_EQ (GrainMath::tapeWave (-infinity), -1.0f);
+}
+
+TEST (GrainWaves, SoftIsAScaledTanhClampedAtTen)
+{
+    for (const float x : { -9.5f, -3.0f, -0.4f, 0.0f, 0.25f, 1.0f, 4.0f, 9.99f })
+        EXPECT_NEAR (GrainMath::softWave (x), std::tanh (0.55 * x) / std::tanh (0.5), 2e-6) << x;
+
+    EXPECT_NEAR (GrainMath::softWave (1.0f / 1.1f), 1.0f, 1e-6f);
+
+    const float top = GrainMath::softWave (10.0f);
+    EXPECT_NEAR (top, 2.1638813f, 1e-6f);
+    EXPECT_NEAR (GrainMath::softWave (-10.0f), -2.1638813f, 1e-6f);
+
+    for (const float beyond : { 10.5f, 1000.0f, 3.0e38f, infinity })
+    {
+        EXPECT_EQ (GrainMath::softWave (beyond), top) << beyond;
+        EXPECT_EQ (GrainMath::softWave (-beyond), GrainMath::softWave (-10.0f)) << -beyond;
+    }
+}
+
+TEST (GrainWaves, TubeReachesOneAtOne)
+{
+    EXPECT_NEAR (GrainMath::tubeWave (1.0f), 1.0f, 2e-7f);
+    EXPECT_EQ (GrainMath::tubeWave (0.0f), 0.0f);
+    EXPECT_EQ (GrainMath::tubeWave (-0.6f), -GrainMath::tubeWave (0.6f));
+    EXPECT_NEAR (GrainMath::tubeWave (0.5f), std::atan (0.7) / std::atan (1.4), 1e-6);
+    EXPECT_NEAR (GrainMath::tubeWave (infinity), (juce::MathConstants<double>::halfPi) / std::atan (1.4), 1e-6);
+}
+
+TEST (GrainWaves, DistoIsAOneSidedThresholdAtPointFour)
+{
+    const auto high = static_cast<float> (2.0 / 1.1);
+
+    // The test is made in double: the float nearest 0.4 lies just above it and is already high.
+    for (const float below : { std::nextafter (0.4f, 0.0f), 0.39f, 0.0f, -0.0f, -0.41f, -5.0f, -infinity, notANumber })
+        EXPECT_EQ (GrainMath::distoWave (below), 0.0f) << below;
+
+    for (const float above : { 0.4f, std::nextafter (0.4f, 1.0f), 0.41f, 0.5f, 1.0f, 7.3f, 1.0e30f })
+        EXPECT_EQ (GrainMath::distoWave (above), high) << above;
+
+    EXPECT_NEAR (high, 1.8181818f, 2e-7f);
+}
+
+TEST (GrainWaves, FuzzIsAsymmetricAndNanTakesThePositiveBranch)
+{
+    EXPECT_EQ (GrainMath::fuzzWave (0.0f), 0.0f);
+    EXPECT_NEAR (GrainMath::fuzzWave (0.1f), 1.0 - std::exp (-1.0), 1e-7);
+    EXPECT_NEAR (GrainMath::fuzzWave (-0.25f), std::exp (-1.0) - 1.0, 1e-7);
+    EXPECT_EQ (GrainMath::fuzzWave (-infinity), -1.0f);
+    EXPECT_EQ (GrainMath::fuzzWave (infinity), 1.0f);
+
+    // NaN goes through 1 - expf (-10 x) and stays NaN rather than being mistaken for negative.
+    EXPECT_TRUE (std::isnan (GrainMath::fuzzWave (notANumber)));
+}
+
+TEST (GrainWaves, EachModeMapsToItsFunction)
+{
+    EXPECT_EQ (GrainMath::waveFor (GrainMath::tape), &GrainMath::tapeWave);
+    EXPECT_EQ (GrainMath::waveFor (GrainMath::soft), &GrainMath::softWave);
+    EXPECT_EQ (GrainMath::waveFor (GrainMath::tube), &GrainMath::tubeWave);
+    EXPECT_EQ (GrainMath::waveFor (GrainMath::disto), &GrainMath::distoWave);
+    EXPECT_EQ (GrainMath::waveFor (GrainMath::fuzz), &GrainMath::fuzzWave);
+}
+
+TEST (GrainPolynomials, EvaluateTheTabledCoefficients)
+{
+    const Grain<float> stage;
+
+    const std::vector<std::vector<double>> table{
+        { 0, 0, 1.0, 6.6, 4.0, 8.0, 1.0, 3.0, 0.3 },
+        { 0, 0, 2.0, 6.9, 3.1, 0.2, 1.4, 0.1, 0.5 },
+        { 0, 0, 1.5, 5.3, 6.0, 4.0, 1.4, 2.0, 2.9 },
+        { 0, 1.0 },
+        { 0, 0, 4.0, 10.5, 4.0, 5.0, 1.0, 3.0, 6.0 },
+    };
+
+    for (int mode = 0; mode < GrainMath::numModes; ++mode)
+    {
+        SCOPED_TRACE (mode);
+        const auto& p = stage.modePolynomials[static_cast<size_t> (mode)];
+
+        for (const float x : { -0.9f, -0.3f, 0.0f, 0.125f, 0.5f, 0.8f })
+        {
+            const double expected = powerSum (table[static_cast<size_t> (mode)], x);
+            EXPECT_NEAR (p (x), expected, 1e-5 * (1.0 + std::abs (expected))) << "x = " << x;
+        }
+    }
+
+    // Disto's polynomial is exactly P(x) = x, with no higher terms to overflow.
+    for (const float x : { -3.5f, 0.0f, 0.1f, 1.0e20f })
+        EXPECT_EQ (stage.modePolynomials[GrainMath::disto](x), x);
+
+    // Every other mode has no constant or linear term: silence stays silent.
+    for (const int mode : { 0, 1, 2, 4 })
+        EXPECT_EQ (stage.modePolynomials[static_cast<size_t> (mode)](0.0f), 0.0f);
+}
+
+TEST (GrainCompensation, FollowsTheTanhLawPerMode)
+{
+    for (int mode = 0; mode < GrainMath::numModes; ++mode)
+        EXPECT_EQ (GrainMath::compensationDb (mode, 0.0f), mode == GrainMath::fuzz ? -6.0f : 0.0f) << mode;
+
+    const double t = std::tanh (0.5);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::tape, 50.0f), -40.0 * t, 1e-5);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::disto, 50.0f), -40.0 * t, 1e-5);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::soft, 50.0f), -60.0 * t, 1e-5);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::tube, 50.0f), -50.0 * t, 1e-5);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::fuzz, 50.0f), -16.0 * t - 6.0, 1e-5);
+
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::tape, 50.0f), -18.48, 0.01);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::soft, 50.0f), -27.73, 0.01);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::tube, 50.0f), -23.11, 0.01);
+    EXPECT_NEAR (GrainMath::compensationDb (GrainMath::fuzz, 50.0f), -13.39, 0.01);
+}
+
+TEST (GrainCutoffs, DistoKeepsWhateverWasInstalledBefore)
+{
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::tape, 6000.0f), 11000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::soft, 6000.0f), 11000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::tube, 6000.0f), 11000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::fuzz, 11000.0f), 6000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::disto, 6000.0f), 6000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::disto, 11000.0f), 11000.0f);
+    EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::disto, GrainMath::initialCutoffHz), 10000.0f);
+}

@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/Grain.h"
+
+namespace
+{
+using Stage = Grain<float>;
+
+juce::dsp::ProcessSpec specFor (double rate, int block, int channels)
+{
+    return { rate, static_cast<juce::uint32> (block), static_cast<juce::uint32> (channels) };
+}
+
+void run (Stage& stage, juce::AudioBuffer<float>& buffer, float drive = 0.0f, float grain = 0.0f)
+{
+    juce::dsp::AudioBlock<float> block (buffer);
+    stage.process (juce::dsp::ProcessContextReplacing<float> (block), drive, grain);
+}
+
+void runSilence (Stage& stage, int channels, int n, float drive = 0.0f, float grain = 0.0f)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+    buffer.clear();
+    run (stage, buffer, drive, grain);
+}
+
+float cutoffOf (Stage& stage) { return stage.shaper.get<Stage::lowPassIndex>().getCutoffFrequency(); }
+
+// A stage prepared twice, so that its gains sit at their targets (Drive 0 dB, compensation
+// 0 dB, trim -2 dB) instead of ramping up from silence, and past its first chunk, so that
+// the next mode change crossfades.
+void settle (Stage& stage, const juce::dsp::ProcessSpec& spec)
+{
+    stage.prepare (spec);
+    runSilence (stage, static_cast<int> (spec.numChannels), 64);
+    stage.prepare (spec);
+    runSilence (stage, static_cast<int> (spec.numChannels), 64);
+}
+} // namespace
+
+TEST (GrainStage, ConstructionInstallsTapeBehindATenKilohertzLowPass)
+{
+    Stage stage;
+    EXPECT_EQ (stage.installedMode, GrainMath::tape);
+    EXPECT_EQ (stage.driveMode.load(), GrainMath::tape);
+    EXPECT_EQ (stage.fadePosition, -1);
+    EXPECT_EQ (stage.polynomial, &stage.modePolynomials[GrainMath::tape]);
+    EXPECT_EQ (stage.shaper.get<Stage::waveShaperIndex>().functionToUse (0.3f), GrainMath::tapeWave (0.3f));
+    EXPECT_EQ (cutoffOf (stage), 10000.0f);
+}
+
+TEST (GrainStage, CutoffFollowsTheInstalledModeAndDistoKeepsThePreviousOne)
+{
+    Stage stage;
+    stage.prepare (specFor (44100.0, 64, 1));
+
+    const struct
+    {
+        int mode;
+        float cutoff;
+    } sequence[] = { { GrainMath::disto, 10000.0f }, { GrainMath::fuzz, 6000.0f }, { GrainMath::disto, 6000.0f }, { GrainMath::tube, 11000.0f }, { GrainMath::disto, 11000.0f }, { GrainMath::soft, 11000.0f }, { GrainMath::fuzz, 6000.0f }, { GrainMath::tape, 11000.0f } };
+
+    for (const auto& step : sequence)
+    {
+        stage.driveMode = step.mode;
+        runSilence (stage, 1, 16);
+        EXPECT_EQ (stage.installedMode, step.mode);
+        EXPECT_EQ (cutoffOf (stage), step.cutoff) << "after mode " << step.mode;
+    }
+}
+
+TEST (GrainStage, FirstChangeAfterPreparationIsImmediateLaterOnesCrossfade)
+{
+    Stage stage;
+    stage.prepare (specFor (44100.0, 512, 1));
+    EXPECT_EQ (stage.fadeLength, 882);
+
+    stage.driveMode = GrainMath::soft;
+    runSilence (stage, 1, 512);
+    EXPECT_EQ (stage.installedMode, GrainMath::soft);
+    EXPECT_EQ (stage.fadePosition, -1) << "the first chunk after a preparation must not crossfade";
+
+    stage.driveMode = GrainMath::tube;
+    runSilence (stage, 1, 512);
+    EXPECT_EQ (stage.installedMode, GrainMath::tube);
+    ASSERT_EQ (stage.fadePosition, 0);
+    EXPECT_EQ (stage.previousPolynomial, &stage.modePolynomials[GrainMath::soft]);
+    EXPECT_EQ (stage.previousWave (0.7f), GrainMath::softWave (0.7f));
+    EXPECT_EQ (stage.fadeWeight (0), 1.0f / 882.0f);
+
+    // 512-sample chunks: the second chunk of the fade reaches full weight at index 369.
+    runSilence (stage, 1, 512);
+    ASSERT_EQ (stage.fadePosition, 512);
+    EXPECT_LT (stage.fadeWeight (368), 1.0f);
+    EXPECT_EQ (stage.fadeWeight (369), 1.0f);
+    EXPECT_EQ (stage.fadeWeight (511), 1.0f);
+    runSilence (stage, 1, 512);
+    EXPECT_EQ (stage.fadePosition, -1);
+
+    // One-sample chunks: the fade lasts exactly 882 samples of audio.
+    stage.driveMode = GrainMath::fuzz;
+    runSilence (stage, 1, 1);
+    ASSERT_EQ (stage.fadePosition, 0);
+    int samples = 0;
+
+    while (stage.fadePosition != -1 && samples < 2000)
+    {
+        runSilence (stage, 1, 1);
+        ++samples;
+    }
+
+    EXPECT_EQ (samples, 882);
+
+    // Requesting the installed mode changes nothing.
+    stage.driveMode = GrainMath::fuzz;
+    runSilence (stage, 1, 64);
+    EXPECT_EQ (stage.fadePosition, -1);
+
+    // A new preparation drops nothing but makes the next change immediate again.
+    stage.prepare (specFor (48000.0, 512, 1));
+    EXPECT_EQ (stage.fadeLength, 960);
+    EXPECT_EQ (stage.installedMode, GrainMath::fuzz);
+    stage.driveMode = GrainMath::tape;
+    runSilence (stage, 1, 64);
+    EXPECT_EQ (stage.fadePosition, -1);
+    EXPECT_EQ (stage.installedMode, GrainMath::tape);
+}
+
+TEST (GrainStage, ChangeDuringACrossfadeRestartsItFromTheModeBeingFadedIn)
+{
+    Stage stage;
+    settle (stage, specFor (44100.0, 512, 1));
+
+    stage.driveMode = GrainMath::soft;
+    runSilence (stage, 1, 512);
+    ASSERT_EQ (stage.fadePosition, 0);
+
+    stage.driveMode = GrainMath::fuzz;
+    runSilence (stage, 1, 512);
+    EXPECT_EQ (stage.fadePosition, 0) << "the fade must restart, not continue at 512";
+    EXPECT_EQ (stage.installedMode, GrainMath::fuzz);
+    EXPECT_EQ (stage.previousPolynomial, &stage.modePolynomials[GrainMath::soft]);
+
+    for (const float x : { -0.8f, 0.2f, 0.6f })
+        EXPECT_EQ (stage.previousWave (x), GrainMath::softWave (x)) << x;
+}
+
+TEST (GrainStage, CrossfadeBlendsOldAndNewWaveBeforeTheLowPass)
+{
+    const auto spec = specFor (44100.0, 512, 1);
+    Stage stage;
+    stage.driveMode = GrainMath::tube;
+    settle (stage, spec);
+    ASSERT_EQ (stage.installedMode, GrainMath::tube);
+
+    // The change is requested in one chunk and heard from the next.
+    stage.driveMode = GrainMath::soft;
+    runSilence (stage, 1, 512);
+    ASSERT_EQ (stage.fadePosition, 0);
+
+    juce::AudioBuffer<float> buffer (1, 512);
+    std::vector<float> input (512);
+
+    for (int i = 0; i < 512; ++i)
+    {
+        input[static_cast<size_t> (i)] = 0.9f * std::sin (0.031f * static_cast<float> (i));
+        buffer.setSample (0, i, input[static_cast<size_t> (i)]);
+    }
+
+    run (stage, buffer);
+
+    // Expected, independently: gains at 0 dB (drive, compensation), grain 0 leaves x, the wave
+    // blend with weight (i + 1) / 882, a first-order TPT low-pass at 11 kHz from rest, -2 dB.
+    const double g = std::tan (juce::MathConstants<double>::pi * 11000.0 / 44100.0);
+    const double coefficient = g / (1.0 + g);
+    const double trim = std::pow (10.0, -2.0 / 20.0);
+    double state = 0.0;
+
+    for (int i = 0; i < 512; ++i)
+    {
+        const double x = input[static_cast<size_t> (i)];
+        const double w = std::min (1.0, (i + 1) / 882.0);
+        const double blended = w * std::tanh (0.55 * x) / std::tanh (0.5) + (1.0 - w) * std::atan (1.4 * x) / std::atan (1.4);
+        const double v = coefficient * (blended - state);
+        const double y = v + state;
+        state = y + v;
+        ASSERT_NEAR (buffer.getSample (0, i), y * trim, 2e-6) << "sample " << i;
+    }
+}
+
+TEST (GrainStage, CompensationFollowsTheRequestedModeWhileTheOldWaveStillRuns)
+{
+    Stage stage;
+    settle (stage, specFor (44100.0, 256, 1));
+
+    stage.driveMode = GrainMath::fuzz;
+    runSilence (stage, 1, 256, 30.0f);
+    EXPECT_EQ (stage.compensationDb, GrainMath::compensationDb (GrainMath::fuzz, 30.0f));
+    EXPECT_EQ (stage.driveDb, 30.0f);
+    EXPECT_EQ (stage.installedMode, GrainMath::fuzz);
+}
+
+TEST (GrainStage, GrainAmountRampsAcrossChannelsInTurn)
+{
+    constexpr int n = 2205; // 0.05 s at 44100 Hz: two channels finish the 0.1 s ramp
+    const float x = 0.5f;
+
+    Stage stage;
+    stage.prepare (specFor (44100.0, n, 2));
+    stage.grainSmoothed.setTargetValue (100.0f);
+
+    juce::AudioBuffer<float> buffer (2, n);
+    buffer.clear();
+    juce::FloatVectorOperations::fill (buffer.getWritePointer (0), x, n);
+    juce::FloatVectorOperations::fill (buffer.getWritePointer (1), x, n);
+
+    juce::dsp::AudioBlock<float> block (buffer);
+    stage.applyGrainPolynomial (block);
+
+    const double p = stage.modePolynomials[GrainMath::tape](x);
+    auto expected = [&] (int step)
+    { return x + p * (static_cast<double> (step) / 4410.0); };
+
+    for (const int i : { 0, 1, 1000, n - 1 })
+    {
+        EXPECT_NEAR (buffer.getSample (0, i), expected (i + 1), 1e-4) << "channel 0, sample " << i;
+        EXPECT_NEAR (buffer.getSample (1, i), expected (n + i + 1), 1e-4) << "channel 1, sample " << i;
+        EXPECT_GT (buffer.getSample (1, i), buffer.getSample (0, i));
+    }
+
+    EXPECT_FALSE (stage.grainSmoothed.isSmoothing()) << "the ramp must end after 0.05 s of stereo audio";
+    EXPECT_EQ (stage.grainSmoothed.getCurrentValue(), 100.0f);
+}
+
+TEST (GrainStage, ZeroGrainLeavesEverySampleUnchanged)
+{
+    Stage stage;
+    stage.prepare (specFor (44100.0, 256, 2));
+    juce::AudioBuffer<float> buffer (2, 256);
+    juce::Random random (5);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 256; ++i)
+            buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+
+    juce::AudioBuffer<float> original (buffer);
+    juce::dsp::AudioBlock<float> block (buffer);
+    stage.applyGrainPolynomial (block);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ (buffer.getSample (c, i), original.getSample (c, i));
+}
+
+TEST (GrainStage, StaysStableAtLowSampleRates)
+{
+    for (const double rate : { 8000.0, 11025.0, 16000.0, 22050.0 })
+    {
+        for (int mode = 0; mode < GrainMath::numModes; ++mode)
+        {
+            SCOPED_TRACE (juce::String (rate) + " Hz, mode " + juce::String (mode));
+            Stage stage;
+            stage.prepare (specFor (rate, 256, 2));
+            stage.driveMode = mode;
+            runSilence (stage, 2, 256);
+            stage.driveMode = mode == GrainMath::disto ? GrainMath::tape : GrainMath::disto;
+            runSilence (stage, 2, 256);
+            stage.driveMode = mode;
+
+            EXPECT_LT (cutoffOf (stage), rate / 2.0);
+
+            juce::Random random (17);
+            juce::AudioBuffer<float> buffer (2, 256);
+            float peak = 0.0f;
+
+            for (int chunk = 0; chunk < static_cast<int> (rate) / 256; ++chunk)
+            {
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 256; ++i)
+                        buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+
+                run (stage, buffer, 50.0f, 100.0f);
+
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 256; ++i)
+                    {
+                        const float y = buffer.getSample (c, i);
+                        ASSERT_TRUE (std::isfinite (y)) << "chunk " << chunk;
+                        peak = juce::jmax (peak, std::abs (y));
+                    }
+            }
+
+            // Every wave function is bounded by about 2.2 and the compensation only lowers it.
+            EXPECT_LT (peak, 2.5f);
+        }
+    }
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "engine/PluginProcessor.h"
+
+/** Small helpers for driving a MorvantaProcessor in-process, the way the framework does. */
+namespace ProcessorTestSupport
+{
+inline void setPlain (MorvantaProcessor& p, const char* id, float plainValue)
+{
+    auto* parameter = p.parameters.getParameter (id);
+    parameter->setValueNotifyingHost (parameter->convertTo0to1 (plainValue));
+}
+
+inline float raw (MorvantaProcessor& p, const char* id) { return p.parameters.getRawParameterValue (id)->load(); }
+
+inline void prepare (MorvantaProcessor& p, double rate, int block, int channels = 2)
+{
+    if (channels != p.getTotalNumOutputChannels())
+    {
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+        layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+        p.setBusesLayout (layout);
+    }
+
+    p.setRateAndBufferSizeDetails (rate, block);
+    p.prepareToPlay (rate, block);
+}
+
+/** A buffer of `n` frames filled by signal (channel, frame). */
+inline juce::AudioBuffer<float> make (int channels, int n, const std::function<float (int, int)>& signal)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < n; ++i)
+            buffer.setSample (c, i, signal (c, i));
+
+    return buffer;
+}
+
+inline float sine (double frequency, double rate, juce::int64 frame, float amplitude)
+{
+    return amplitude * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * frequency * static_cast<double> (frame) / rate));
+}
+
+/** Feeds `seconds` of a sine through processBlock in blocks of `block` frames, starting at
+        frame `start`; returns the next frame. */
+inline juce::int64 feedSine (MorvantaProcessor& p, double seconds, int block, double frequency, float amplitude, juce::int64 start = 0)
+{
+    const auto rate = p.spec.sampleRate;
+    const auto channels = p.getTotalNumOutputChannels();
+    const auto total = static_cast<juce::int64> (seconds * rate);
+    juce::MidiBuffer midi;
+
+    for (juce::int64 done = 0; done < total; done += block)
+    {
+        const int n = static_cast<int> (std::min<juce::int64> (block, total - done));
+        auto buffer = make (channels, n, [&] (int, int i)
+            { return sine (frequency, rate, start + done + i, amplitude); });
+        p.processBlock (buffer, midi);
+    }
+
+    return start + total;
+}
+} // namespace ProcessorTestSupport

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "tests/engine/ProcessorTestSupport.h"
+#include "tests/support/AllocationCounter.h"
+
+using namespace ProcessorTestSupport;
+
+namespace
+{
+/** Runs processBlock on pre-made host blocks, counting this thread's allocations. */
+class AudioThread
+{
+public:
+    AudioThread (MorvantaProcessor& processorToUse, int channels)
+        : p (processorToUse)
+        , buffer (channels, 1000)
+    {
+    }
+
+    std::int64_t run (int blocks, int blockSize)
+    {
+        const AllocationCounter::Scope scope;
+
+        for (int b = 0; b < blocks; ++b)
+        {
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < blockSize; ++i)
+                    buffer.setSample (c, i, 0.4f * std::sin (0.013f * static_cast<float> (frame + i) + static_cast<float> (c)));
+
+            juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), blockSize);
+            p.processBlock (block, midi);
+            frame += blockSize;
+        }
+
+        return scope.allocations();
+    }
+
+private:
+    MorvantaProcessor& p;
+    juce::AudioBuffer<float> buffer;
+    juce::MidiBuffer midi;
+    int frame = 0;
+};
+
+juce::AudioBuffer<float> response (int length, float decay)
+{
+    juce::AudioBuffer<float> ir (1, length);
+
+    for (int i = 0; i < length; ++i)
+        ir.setSample (0, i, (i % 2 == 0 ? 1.0f : -0.5f) * std::pow (decay, static_cast<float> (i)));
+
+    return ir;
+}
+} // namespace
+
+TEST (RealTime, TheAudioThreadNeverAllocates)
+{
+    for (const int channels : { 2, 1 })
+    {
+        SCOPED_TRACE (channels);
+        MorvantaProcessor p;
+        prepare (p, 44100.0, 512, channels);
+        p.openSpectrumFeed();
+        AudioThread audio (p, channels);
+
+        EXPECT_EQ (audio.run (4, 512), 0) << "first blocks after preparation";
+
+        // Every drive mode through its parameter, Disto from the editor, and back.
+        for (const char* id : { "TubeButton", "TapeButton", "FuzzButton", "SoftButton" })
+        {
+            for (const char* other : { "SoftButton", "TubeButton", "TapeButton", "FuzzButton" })
+                setPlain (p, other, 0.0f);
+
+            setPlain (p, id, 1.0f);
+            EXPECT_EQ (audio.run (3, 512), 0) << id;
+        }
+
+        setPlain (p, "SoftButton", 0.0f);
+        p.grain.driveMode = GrainMath::disto;
+        EXPECT_EQ (audio.run (3, 512), 0) << "Disto";
+
+        // A mode change in the middle of a crossfade, with host blocks that are split.
+        setPlain (p, "FuzzButton", 1.0f);
+        EXPECT_EQ (audio.run (1, 300), 0);
+        setPlain (p, "TapeButton", 1.0f);
+        EXPECT_EQ (audio.run (2, 1000), 0) << "split blocks";
+
+        // Console on with a response handed over, replaced, switched off and on again.
+        p.console.switchOn (true, true, raw (p, "Drive"));
+        p.console.publishImpulseResponse (response (20, 0.6f), 88200.0f);
+        EXPECT_EQ (audio.run (2, 512), 0) << "hand-over";
+
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
+        std::int64_t whileLoading = 0;
+
+        while (p.console.convolution.getCurrentIRSize() <= 1 && std::chrono::steady_clock::now() < deadline)
+        {
+            whileLoading += audio.run (1, 512);
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+
+        EXPECT_GT (p.console.convolution.getCurrentIRSize(), 1) << "the loader thread never built the engine";
+        EXPECT_EQ (whileLoading, 0) << "installing the new engine";
+
+        p.console.switchOn (false, false, raw (p, "Drive"));
+        p.console.publishImpulseResponse (response (17, 0.3f), 88200.0f);
+        EXPECT_EQ (audio.run (6, 512), 0) << "console to console";
+        p.console.switchOff();
+        EXPECT_EQ (audio.run (6, 512), 0) << "console off";
+        p.console.publishImpulseResponse (response (18, 0.5f), 88200.0f);
+        p.console.switchOn (false, false, raw (p, "Drive"));
+        EXPECT_EQ (audio.run (6, 512), 0) << "console back on";
+
+        // Power off, fully off, on again, and reversed mid-fade.
+        setPlain (p, "onButton", 0.0f);
+        EXPECT_EQ (audio.run (6, 512), 0) << "power off";
+        setPlain (p, "onButton", 1.0f);
+        EXPECT_EQ (audio.run (1, 300), 0);
+        setPlain (p, "onButton", 0.0f);
+        EXPECT_EQ (audio.run (1, 300), 0);
+        setPlain (p, "onButton", 1.0f);
+        EXPECT_EQ (audio.run (4, 512), 0) << "power reversal";
+
+        // Every float parameter swept across its range, one step per block.
+        for (int step = 0; step <= 10; ++step)
+        {
+            const float position = static_cast<float> (step) / 10.0f;
+
+            for (const char* id : { "Drive", "Grain", "Output", "Mix", "CleanBass", "Brightness" })
+                p.parameters.getParameter (id)->setValueNotifyingHost (std::strcmp (id, "Output") == 0 ? 1.0f - position : position);
+
+            EXPECT_EQ (audio.run (1, 512), 0) << "sweep step " << step;
+        }
+
+        // Empty and one-sample blocks.
+        EXPECT_EQ (audio.run (2, 0), 0);
+        EXPECT_EQ (audio.run (5, 1), 0);
+    }
+}
