@@ -203,6 +203,11 @@ TEST_F (SpectrumAnalyzerTest, HiddenDisplayLeavesTheFeedAlone)
     EXPECT_TRUE (processor.analyserDataReady.load());
 
     analyser.setVisible (true);
+    processor.analyserDataReady = false;
+    analyser.timerCallback();
+    EXPECT_EQ (processor.analyserFifo.getNumReady(), 8192) << "without the data flag the tick reads nothing";
+
+    processor.analyserDataReady = true;
     analyser.timerCallback();
     EXPECT_EQ (processor.analyserFifo.getNumReady(), 2048) << "a visible display drains every block waiting";
 }
