@@ -4,6 +4,7 @@
 
 #include "editor/SpectrumAnalyzer.h"
 #include "engine/PluginProcessor.h"
+#include "tests/support/SpectrumFeed.h"
 
 namespace
 {
@@ -39,11 +40,7 @@ void spectrumPaintAt1800x700 (benchmark::State& state)
     processor.setPlayConfigDetails (2, 2, sampleRate, 512);
     processor.prepareToPlay (sampleRate, 512);
 
-    const auto fifoSize = (int) processor.spec.sampleRate;
-    processor.analyserFifo.setTotalSize (fifoSize);
-    processor.analyserBuffer.setSize (1, fifoSize);
-    processor.analyserFifo.reset();
-    processor.analyserBuffer.clear();
+    SpectrumFeed::open (processor);
 
     SpectrumAnalyzer analyser (processor);
     analyser.stopTimer(); // driven by hand below
@@ -58,12 +55,7 @@ void spectrumPaintAt1800x700 (benchmark::State& state)
 
     // Enough for eight overlapping frames: the four-spectrum average is full.
     const auto signal = musicLikeSignal (4096 + 7 * 2048);
-    int start1, size1, start2, size2;
-    processor.analyserFifo.prepareToWrite ((int) signal.size(), start1, size1, start2, size2);
-    processor.analyserBuffer.copyFrom (0, start1, signal.data(), size1);
-    processor.analyserBuffer.copyFrom (0, start2, signal.data() + size1, size2);
-    processor.analyserFifo.finishedWrite (size1 + size2);
-    processor.analyserDataReady = true;
+    SpectrumFeed::push (processor, signal);
     analyser.timerCallback();
 
     juce::Image image (juce::Image::ARGB, 360, 360, true);

@@ -5,6 +5,7 @@
 #include "editor/Frame.h"
 #include "editor/SpectrumAnalyzer.h"
 #include "engine/PluginProcessor.h"
+#include "tests/support/SpectrumFeed.h"
 
 namespace
 {
@@ -21,24 +22,12 @@ protected:
         processor.setPlayConfigDetails (2, 2, rate, 512);
         processor.prepareToPlay (rate, 512);
 
-        const auto size = (int) processor.spec.sampleRate;
-        processor.analyserFifo.setTotalSize (size);
-        processor.analyserBuffer.setSize (1, size);
-        processor.analyserFifo.reset();
-        processor.analyserBuffer.clear();
-        processor.analyserActive = true;
+        SpectrumFeed::open (processor);
     }
 
-    // What the audio thread does for each chunk it pushes.
     void push (const std::vector<float>& samples)
     {
-        int start1, size1, start2, size2;
-        processor.analyserFifo.prepareToWrite ((int) samples.size(), start1, size1, start2, size2);
-        ASSERT_EQ (size1 + size2, (int) samples.size()) << "the test pushed more than fits";
-        processor.analyserBuffer.copyFrom (0, start1, samples.data(), size1);
-        processor.analyserBuffer.copyFrom (0, start2, samples.data() + size1, size2);
-        processor.analyserFifo.finishedWrite (size1 + size2);
-        processor.analyserDataReady = true;
+        ASSERT_TRUE (SpectrumFeed::push (processor, samples)) << "the test pushed more than fits";
     }
 
     static std::vector<float> sine (double frequency, int numSamples, float amplitude = 1.0f)
