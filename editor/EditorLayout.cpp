@@ -1,0 +1,147 @@
+#include "editor/EditorLayout.h"
+
+#include "editor/Palette.h"
+
+namespace
+{
+// Window proportions are worked out in double and every bound is truncated toward zero.
+int toInt (double v)
+{
+    return (int) v;
+}
+
+juce::Point<float> pointAt (double x, double y)
+{
+    return { (float) x, (float) y };
+}
+} // namespace
+
+float EditorLayout::labelFontHeightFor (int W)
+{
+    return (float) (0.013 * W);
+}
+
+int EditorLayout::attachedCaptionHeight (float fontHeight)
+{
+    // Mirrors juce::Label::componentMovedOrResized for a label above its owner; juce::Font
+    // applies the same limits to the height as the label's own font does.
+    constexpr int defaultBorderTopAndBottom = 1 + 1;
+    return defaultBorderTopAndBottom + 6 + juce::roundToInt (juce::Font (fontHeight).getHeight() + 0.5f);
+}
+
+EditorLayout EditorLayout::compute (int W, int H)
+{
+    return compute (W, H, attachedCaptionHeight (labelFontHeightFor (W)));
+}
+
+EditorLayout EditorLayout::compute (int W, int H, int captionHeight)
+{
+    EditorLayout l;
+    l.width = W;
+    l.height = H;
+
+    l.k = (double) (W / 8) * 0.8;
+    l.g = (W - 8.0 * l.k) / 9.0;
+    l.rowY = toInt (0.233 * H);
+    l.bw = toInt (0.08 * W);
+    l.bh = toInt (0.5 * l.bw);
+    l.s = toInt (0.37 * l.k);
+    l.cx = 0.5 * W;
+
+    const auto k = l.k;
+    const auto g = l.g;
+    const auto s = l.s;
+    const auto bw = l.bw;
+    const auto cx = l.cx;
+    const auto smallKnob = toInt (k);
+    const auto bigKnob = toInt (2.0 * k);
+
+    l.labelFontHeight = labelFontHeightFor (W);
+    l.captionFontHeight = l.labelFontHeight;
+    l.consoleFontHeight = (float) (0.015 * W);
+
+    l.backgroundCentre = pointAt (0.25 * W, 0.06 * H);
+    l.backgroundRim = pointAt (0.85 * W, 0.99 * H);
+    l.panelCentre = pointAt (0.3 * W, 0.15 * H);
+    l.panelRim = pointAt (0.75 * W, 1.1 * H);
+
+    const auto arrowY = toInt (0.08 * l.rowY);
+    l.pre = { toInt (0.5 * W - 0.125 * W), toInt (0.08 * l.rowY - 0.1 * s), toInt (0.25 * W), toInt (1.2 * s) };
+    l.prev = { toInt (l.pre.getX() - 1.106 * s), arrowY, toInt (1.06 * s), s };
+    l.next = { toInt (l.pre.getRight() + 0.106 * s), arrowY, toInt (1.06 * s), s };
+    l.pwr = { toInt (0.92 * W), arrowY, s, s };
+
+    l.cb = { toInt (2.6 * g), l.rowY, smallKnob, smallKnob };
+    l.cbCaption = { l.cb.getX(), l.cb.getY() - captionHeight, l.cb.getWidth(), captionHeight };
+    const auto captionY = l.cbCaption.getY();
+
+    l.dr = { toInt (l.cb.getRight() + 0.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
+    l.fr = { toInt (l.dr.getRight() + 1.5 * g), toInt (captionY + 0.43 * k), bigKnob, bigKnob };
+    l.gr = { toInt (l.fr.getRight() + 1.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
+    l.ou = { toInt (l.gr.getRight() + 0.5 * g), l.cb.getY(), smallKnob, smallKnob };
+    l.br = { l.cb.getX(), toInt (l.cb.getBottom() + 2.0 * g), smallKnob, smallKnob };
+    l.mx = { l.ou.getX(), toInt (l.ou.getBottom() + 2.0 * g), smallKnob, smallKnob };
+    l.sa = { 0, 0, l.fr.getWidth(), l.fr.getHeight() };
+
+    // Drive-mode buttons: a centred row with a pitch of 1.1 button widths.
+    const auto modeY = toInt (captionY - 0.1 * k);
+    l.soft = { toInt (cx - 2.7 * bw), modeY, bw, l.bh };
+    l.tube = { toInt (cx - 1.6 * bw), modeY, bw, l.bh };
+    l.tape = { toInt (cx - 0.5 * bw), modeY, bw, l.bh };
+    l.disto = { toInt (cx + 0.6 * bw), modeY, bw, l.bh };
+    l.fuzz = { toInt (cx + 1.7 * bw), modeY, bw, l.bh };
+
+    // Console buttons: a centred row with a pitch of 1.5 s, then the caption.
+    const auto consoleY = toInt (l.mx.getBottom() + 0.17 * k);
+    l.conOff = { toInt (cx - 3.5 * s), consoleY, s, s };
+    l.conU = { toInt (cx - 2.0 * s), consoleY, s, s };
+    l.conA = { toInt (cx - 0.5 * s), consoleY, s, s };
+    l.conS = { toInt (cx + s), consoleY, s, s };
+    l.conN = { toInt (cx + 2.5 * s), consoleY, s, s };
+    l.con = { toInt (cx + 4.0 * s), toInt (consoleY + 0.02 * s), 3 * s, s };
+
+    l.smallTextBoxWidth = toInt (0.7 * k);
+    l.smallTextBoxHeight = toInt (0.2 * k);
+    l.bigTextBoxWidth = toInt (0.85 * k);
+    l.bigTextBoxHeight = toInt (0.4 * k);
+
+    // The panel reaches from 3m left of and 2m above the CLEAN BASS caption to 3m right of and
+    // m below the MIX knob.
+    l.m = toInt (0.174 * l.cb.getX());
+    const auto m = l.m;
+    l.panel = { l.cbCaption.getX() - 3 * m,
+        captionY - 2 * m,
+        l.mx.getRight() + 6 * m - l.cbCaption.getX(),
+        l.mx.getBottom() + 3 * m - captionY };
+    const auto p = l.panel.toFloat();
+    l.panelInner = { p.getX() + 3.0f, p.getY() + 3.0f, p.getWidth() - 3.0f, p.getHeight() - 3.0f };
+    l.panelShadow = p.translated (1.0f, 1.0f);
+
+    l.separatorY = toInt (consoleY + 0.5 * l.conOff.getHeight());
+    const auto sy = (float) l.separatorY;
+    const std::array<const juce::Rectangle<int>*, 6> consoleRow{ &l.conOff, &l.conU, &l.conA, &l.conS, &l.conN, &l.con };
+
+    for (size_t i = 0; i < l.separators.size(); ++i)
+        l.separators[i] = { (float) consoleRow[i]->getRight(), sy, (float) consoleRow[i + 1]->getX(), sy };
+
+    const auto f = l.fr.toFloat();
+    l.scopeShadowUpperLeft = f.translated (-2.0f, -2.0f);
+    l.scopeShadowLowerRight = f.translated (1.0f, 2.0f);
+    l.scopeRim = f.withWidth (f.getWidth() + 2.0f);
+
+    // 4.69484 is the title artwork's own aspect ratio, so it keeps its shape at the power
+    // button's height.
+    l.title = { 4 * m, toInt (0.07 * l.cb.getY()), toInt (4.69484 * l.pwr.getHeight()), l.pwr.getHeight() };
+
+    return l;
+}
+
+juce::ColourGradient EditorLayout::makeBackgroundGradient() const
+{
+    return { juce::Colour (0xFFFEBE3Cu), backgroundCentre, orangeTransChord, backgroundRim, true };
+}
+
+juce::ColourGradient EditorLayout::makePanelGradient() const
+{
+    return { juce::Colour (0xFFA5B4BCu), panelCentre, blackUltraQuelm, panelRim, true };
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/**
+    Where everything in the editor window goes, as a pure function of the window size.
+
+    Every bound is a proportion of the width W or height H, worked out in double precision and
+    truncated toward zero; later controls are placed relative to earlier ones, so the order of
+    compute() matters. The editor's resized() applies the bounds, sizes and fonts, and its paint()
+    draws the background from the paint geometry. Message thread only.
+*/
+struct EditorLayout
+{
+    /** Lays out a W x H window. `captionHeight` is the height of the caption label attached above
+        the CLEAN BASS knob; the knob's own bounds do not depend on it, so the editor may place
+        that knob first and pass its caption's real height. */
+    static EditorLayout compute (int W, int H, int captionHeight);
+
+    /** The same, with the caption height the framework gives a label of labelFontHeight (W). */
+    static EditorLayout compute (int W, int H);
+
+    /** Label font height for a window W pixels wide (the look's labelFontHeight). */
+    static float labelFontHeightFor (int W);
+
+    /** Height the framework gives a label attached above its component when its look-and-feel's
+        label font is `fontHeight` pixels high and the label keeps the default 1-pixel top and
+        bottom border: the border, 6 pixels, and the font height rounded after adding 0.5. */
+    static int attachedCaptionHeight (float fontHeight);
+
+    /** Radial fill of the whole window (centre first, then a point on the rim). */
+    juce::ColourGradient makeBackgroundGradient() const;
+    /** Radial fill of the knob panel. */
+    juce::ColourGradient makePanelGradient() const;
+
+    int width = 0, height = 0;
+
+    // Derived quantities.
+    double k = 0.0; // small knob side; big knobs and the scope are 2k
+    double g = 0.0; // horizontal gap unit
+    int rowY = 0; // top of the small-knob row
+    int bw = 0, bh = 0; // drive-mode button size
+    int s = 0; // console, power and arrow button side
+    double cx = 0.0; // horizontal centre
+
+    // Controls, in placing order.
+    juce::Rectangle<int> pre, prev, next, pwr;
+    juce::Rectangle<int> cb, cbCaption, dr, fr, gr, ou, br, mx;
+    juce::Rectangle<int> sa; // the analyser, in the frame's coordinates
+    juce::Rectangle<int> soft, tube, tape, disto, fuzz;
+    juce::Rectangle<int> conOff, conU, conA, conS, conN, con;
+
+    // Knob value text boxes (TextBoxBelow, read-only).
+    int smallTextBoxWidth = 0, smallTextBoxHeight = 0; // CB, BR, OU, MX
+    int bigTextBoxWidth = 0, bigTextBoxHeight = 0; // DR, GR
+
+    // Fonts (bold captions; the look draws every label plain at labelFontHeight).
+    float labelFontHeight = 0.0f;
+    float captionFontHeight = 0.0f;
+    float consoleFontHeight = 0.0f;
+
+    // Gradient points; the colours are fixed.
+    juce::Point<float> backgroundCentre, backgroundRim;
+    juce::Point<float> panelCentre, panelRim;
+
+    // Paint geometry.
+    int m = 0; // panel margin
+    juce::Rectangle<int> panel; // P: the textured knob panel
+    juce::Rectangle<float> panelInner; // Q: P with its left and top edges moved in by 3
+    juce::Rectangle<float> panelShadow; // P moved by (1, 1): the dark outer outline
+    int separatorY = 0;
+    std::array<juce::Line<float>, 5> separators; // between the console buttons and up to CON
+    juce::Rectangle<float> scopeShadowUpperLeft, scopeShadowLowerRight, scopeRim;
+    juce::Rectangle<int> title; // destination of the title image
+
+    static constexpr float panelCorner = 25.0f;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** The round scope behind the spectrum display: a circle filling the square component with a
+    radial gradient. The editor adds the SpectrumAnalyzer to it as a child. Message thread only. */
+class Frame : public juce::Component
+{
+public:
+    Frame() = default;
+    ~Frame() override;
+
+    void paint (juce::Graphics& g) override;
+    void paintOverChildren (juce::Graphics& g) override;
+    void resized() override;
+
+private:
+    juce::ColourGradient frameGradient;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Frame)
+};
