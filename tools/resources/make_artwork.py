@@ -27,6 +27,8 @@ from fontTools.pens.svgPathPen import SVGPathPen
 from fontTools.pens.transformPen import TransformPen
 from fontTools.ttLib import TTFont
 
+from lcg import Lcg
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT = os.path.join(ROOT, "resources", "src")
 TITLE_FONT = "/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf"
@@ -91,17 +93,6 @@ def polar(cx, cy, r, degrees):
 def line(p, q, attrs):
     return '<line x1="%s" y1="%s" x2="%s" y2="%s" %s/>\n' % (
         fmt(p[0]), fmt(p[1]), fmt(q[0]), fmt(q[1]), attrs)
-
-
-class Lcg:
-    """Small deterministic generator, so regenerating gives identical files everywhere."""
-
-    def __init__(self, seed):
-        self.state = seed & 0xFFFFFFFF
-
-    def next(self):
-        self.state = (1664525 * self.state + 1013904223) & 0xFFFFFFFF
-        return self.state / 4294967296.0
 
 
 # ------------------------------------------------------------------------------------------------

@@ -14,6 +14,8 @@ import os
 import struct
 import sys
 
+from lcg import Lcg
+
 SAMPLE_RATE = 88200
 FULL_SCALE = 8388608  # 2^23: the WAV reader divides a 24-bit sample by this
 
@@ -24,15 +26,6 @@ CONSOLES = [
     ("consoleS", 2757, 10, [-6360496, -8387769, -5630635, -1522918, 3359155, 3749211, -1058541], 37),
     ("consoleN", 3130, 11, [4608594, 4208573, 2445947, -472722, -1847544, -185296, 1518711], 41),
 ]
-
-
-class Lcg:
-    def __init__(self, seed):
-        self.state = seed & 0xFFFFFFFF
-
-    def next(self):
-        self.state = (1664525 * self.state + 1013904223) & 0xFFFFFFFF
-        return self.state / 4294967296.0
 
 
 def fit_two_pole(values):

@@ -11,16 +11,9 @@ baseline JPEG with cjpeg.
 import math
 import sys
 
+from lcg import Lcg
+
 SIZE = 200
-
-
-class Lcg:
-    def __init__(self, seed):
-        self.state = seed & 0xFFFFFFFF
-
-    def next(self):
-        self.state = (1664525 * self.state + 1013904223) & 0xFFFFFFFF
-        return self.state / 4294967296.0
 
 
 def wrapped_blur_rows(field, radius):

@@ -15,6 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 PY=/usr/bin/python3 # Debian's interpreter, which has python3-fonttools
+export PYTHONDONTWRITEBYTECODE=1
 RES=resources
 
 packages=(librsvg2-bin libjpeg-turbo-progs python3-fonttools fonts-league-spartan)
