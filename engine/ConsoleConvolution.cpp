@@ -39,6 +39,12 @@ void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
     mixInitialised = false;
 }
 
+void ConsoleConvolution::resetSignalState()
+{
+    compressor.reset();
+    convolution.reset();
+}
+
 void ConsoleConvolution::setThreshold (float driveDb)
 {
     requestedThresholdDb.store (static_cast<float> (static_cast<double> (driveDb) * thresholdPerDriveDb));

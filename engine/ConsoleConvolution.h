@@ -29,6 +29,10 @@ public:
         place. While the stage is off and faded out the block is left untouched. Audio thread. */
     void process (const Context& context);
 
+    /** Clears the compressor's envelope and the convolution's buffers (after a non-finite sample
+        reached them). Audio thread, allocation-free. */
+    void resetSignalState();
+
     /** Requests a compressor threshold of -0.7 x driveDb dB (driveDb: the DRIVE value, 0 to 50).
         Any thread: the value is stored atomically and the audio thread hands it to the
         compressor at the start of its next chunk, only when it differs from what the

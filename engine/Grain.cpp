@@ -202,4 +202,10 @@ void Grain<SampleType>::setWave()
     installedMode = mode;
 }
 
+template <typename SampleType>
+void Grain<SampleType>::resetSignalState()
+{
+    shaper.template get<lowPassIndex>().reset();
+}
+
 template class Grain<float>;

@@ -40,6 +40,9 @@ public:
         Allocation-free: the polynomials are built once, at construction. Audio thread. */
     void setWave();
 
+    /** Clears the low-pass state (after a non-finite sample reached it). Audio thread. */
+    void resetSignalState();
+
     /** Crossfade weight (0 to 1) of the new mode for sample i of the current chunk. */
     SampleType fadeWeight (int i) const noexcept;
 

@@ -6,6 +6,7 @@
 #include "engine/BlockSplitter.h"
 #include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
+#include "engine/SignalGuard.h"
 
 namespace
 {
@@ -252,7 +253,26 @@ void MorvantaProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
 {
     const juce::ScopedNoDenormals noDenormals;
 
+    SignalGuard::replaceNonFinite (buffer);
+
     BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
+
+    // Finite input can still overflow (absurd levels through the grain polynomial's eighth
+    // power): hand the host silence instead and start the stages afresh.
+    if (SignalGuard::replaceNonFinite (buffer))
+    {
+        buffer.clear();
+        resetSignalState();
+    }
+}
+
+void MorvantaProcessor::resetSignalState()
+{
+    cleanFilter.reset();
+    brightFilter.reset();
+    grain.resetSignalState();
+    console.resetSignalState();
+    mixer.reset();
 }
 
 void MorvantaProcessor::selectDriveMode()

@@ -123,6 +123,9 @@ private:
     std::atomic<float>& rawParameter (const char* id) const;
 
     void selectDriveMode();
+    /** Clears every filter, envelope and delay line of the chain after a non-finite output.
+        Audio thread, allocation-free. */
+    void resetSignalState();
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
 

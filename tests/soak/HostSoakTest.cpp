@@ -16,184 +16,196 @@
 
 namespace
 {
-    // The deepest designed gain is the clean low end (+40 dB) at full output (+20 dB); the
-    // saturated path is bounded by the wave functions whatever the input. Anything beyond this
-    // is a runaway, not a setting.
-    constexpr float designedGain = 1000.0f;
-    constexpr float saturatedHeadroom = 1000.0f;
+// The deepest designed gain is the clean low end (+40 dB) at full output (+20 dB); the
+// saturated path is bounded by the wave functions whatever the input. Anything beyond this
+// is a runaway, not a setting.
+constexpr float designedGain = 1000.0f;
+constexpr float saturatedHeadroom = 1000.0f;
 
-    double soakSeconds()
+double soakSeconds()
+{
+    const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_SOAK_SECONDS", "60");
+    return juce::jmax (1.0, text.getDoubleValue());
+}
+
+struct Figures
+{
+    juce::int64 blocks = 0;
+    juce::int64 processCalls = 0;
+    juce::int64 automationEvents = 0;
+    juce::int64 stateRestores = 0;
+    juce::int64 editorCycles = 0;
+    juce::int64 preparations = 0;
+    double worstBlockSeconds = 0.0;
+    std::int64_t audioAllocations = 0;
+    std::int64_t allowedAllocations = 0;
+};
+
+juce::AudioProcessor::BusesLayout layoutFor (int channels)
+{
+    juce::AudioProcessor::BusesLayout l;
+    const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
+    l.inputBuses.add (set);
+    l.outputBuses.add (set);
+    return l;
+}
+
+/** Test signal: a slow sweep with noise, and now and then a full-scale square. */
+struct SignalGenerator
+{
+    explicit SignalGenerator (double sampleRateIn, int seed)
+        : sampleRate (sampleRateIn)
+        , random (seed)
     {
-        const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_SOAK_SECONDS", "60");
-        return juce::jmax (1.0, text.getDoubleValue());
     }
 
-    struct Figures
+    void fill (juce::AudioBuffer<float>& buffer, int numSamples)
     {
-        juce::int64 blocks = 0;
-        juce::int64 processCalls = 0;
-        juce::int64 automationEvents = 0;
-        juce::int64 stateRestores = 0;
-        juce::int64 editorCycles = 0;
-        juce::int64 preparations = 0;
-        double worstBlockSeconds = 0.0;
-        std::int64_t audioAllocations = 0;
-        std::int64_t allowedAllocations = 0;
-    };
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const double frequency = 40.0 + 8000.0 * (0.5 + 0.5 * std::sin (sweepPhase));
+            sweepPhase += 0.05 / sampleRate;
+            phase += frequency / sampleRate;
+            phase -= std::floor (phase);
 
-    juce::AudioProcessor::BusesLayout layoutFor (int channels)
-    {
-        juce::AudioProcessor::BusesLayout l;
-        const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
-        l.inputBuses.add (set);
-        l.outputBuses.add (set);
-        return l;
+            const bool square = (frame / static_cast<juce::int64> (sampleRate)) % 5 == 4;
+            const float tone = square ? (phase < 0.5 ? 1.0f : -1.0f) : 0.6f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * phase));
+            ++frame;
+
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                buffer.setSample (c, i, tone + 0.05f * (random.nextFloat() - 0.5f));
+        }
     }
 
-    /** Test signal: a slow sweep with noise, and now and then a full-scale square. */
-    struct SignalGenerator
+    double sampleRate;
+    juce::Random random;
+    double phase = 0.0, sweepPhase = 0.0;
+    juce::int64 frame = 0;
+};
+
+class AudioThread
+{
+public:
+    AudioThread (juce::AudioPluginInstance& p, int channelsIn, int maxBlockIn, const std::vector<int>& sizesIn, double sampleRate, int seed, std::int64_t perCall)
+        : expectedPerCall (perCall)
+        , plugin (p)
+        , channels (channelsIn)
+        , maxBlock (maxBlockIn)
+        , sizes (sizesIn)
+        , generator (sampleRate, seed)
+        , random (seed + 1)
     {
-        explicit SignalGenerator (double sampleRateIn, int seed) : sampleRate (sampleRateIn), random (seed) {}
+        buffer.setSize (channels, maxBlock);
+        oddCalls.reserve (4);
+        thread = std::thread ([this]
+            { run(); });
+    }
 
-        void fill (juce::AudioBuffer<float>& buffer, int numSamples)
-        {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                const double frequency = 40.0 + 8000.0 * (0.5 + 0.5 * std::sin (sweepPhase));
-                sweepPhase += 0.05 / sampleRate;
-                phase += frequency / sampleRate;
-                phase -= std::floor (phase);
+    ~AudioThread() { stop(); }
 
-                const bool square = (frame / static_cast<juce::int64> (sampleRate)) % 5 == 4;
-                const float tone = square ? (phase < 0.5 ? 1.0f : -1.0f) : 0.6f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * phase));
-                ++frame;
+    void stop()
+    {
+        running = false;
 
-                for (int c = 0; c < buffer.getNumChannels(); ++c)
-                    buffer.setSample (c, i, tone + 0.05f * (random.nextFloat() - 0.5f));
-            }
-        }
+        if (thread.joinable())
+            thread.join();
+    }
 
-        double sampleRate;
-        juce::Random random;
-        double phase = 0.0, sweepPhase = 0.0;
-        juce::int64 frame = 0;
+    std::atomic<bool> running{ true };
+    std::atomic<bool> failed{ false };
+    juce::String failure;
+    juce::int64 blocks = 0;
+    double worstBlockSeconds = 0.0;
+    std::int64_t allocations = 0;
+    const std::int64_t expectedPerCall;
+
+    // JUCE 7.0.5's VST3 client wrapper (JuceVST3Component::processAudio, around the call of
+    // processBlock) occasionally allocates once more than its usual once per call. The
+    // plug-in's own processBlock is proven allocation-free in-process (ProcessSoak).
+    static constexpr std::int64_t wrapperSlack = 1;
+
+    struct OddCall
+    {
+        juce::int64 index;
+        int size;
+        std::int64_t allocations;
     };
+    std::vector<OddCall> oddCalls;
 
-    class AudioThread
+private:
+    void run()
     {
-    public:
-        AudioThread (juce::AudioPluginInstance& p, int channelsIn, int maxBlockIn, const std::vector<int>& sizesIn, double sampleRate, int seed, std::int64_t perCall)
-            : expectedPerCall (perCall), plugin (p), channels (channelsIn), maxBlock (maxBlockIn), sizes (sizesIn), generator (sampleRate, seed), random (seed + 1)
+        juce::MidiBuffer midi;
+        AllocationCounter::markCurrentThreadAsAudioThread (true);
+        const auto before = AllocationCounter::audioThreadAllocations();
+
+        while (running && ! failed)
         {
-            buffer.setSize (channels, maxBlock);
-            oddCalls.reserve (4);
-            thread = std::thread ([this] { run(); });
-        }
+            int n = sizes[static_cast<size_t> (random.nextInt (static_cast<int> (sizes.size())))];
+            if (n <= 0)
+                n = 1 + random.nextInt (maxBlock);
 
-        ~AudioThread() { stop(); }
+            juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), channels, n);
+            generator.fill (block, n);
+            const float inputPeak = block.getMagnitude (0, n);
 
-        void stop()
-        {
-            running = false;
+            const auto allocationsBefore = AllocationCounter::audioThreadAllocations();
+            const auto start = std::chrono::steady_clock::now();
+            plugin.processBlock (block, midi);
+            const auto callAllocations = AllocationCounter::audioThreadAllocations() - allocationsBefore;
 
-            if (thread.joinable())
-                thread.join();
-        }
+            if (callAllocations > expectedPerCall + wrapperSlack && oddCalls.size() < 4)
+                oddCalls.push_back ({ blocks, n, callAllocations });
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            worstBlockSeconds = juce::jmax (worstBlockSeconds, took.count());
+            ++blocks;
 
-        std::atomic<bool> running { true };
-        std::atomic<bool> failed { false };
-        juce::String failure;
-        juce::int64 blocks = 0;
-        double worstBlockSeconds = 0.0;
-        std::int64_t allocations = 0;
-        const std::int64_t expectedPerCall;
+            for (int c = 0; c < channels && ! failed; ++c)
+                for (int i = 0; i < n; ++i)
+                {
+                    const float y = block.getSample (c, i);
 
-        // JUCE 7.0.5's VST3 client wrapper (JuceVST3Component::processAudio, around the call of
-        // processBlock) occasionally allocates once more than its usual once per call. The
-        // plug-in's own processBlock is proven allocation-free in-process (ProcessSoak).
-        static constexpr std::int64_t wrapperSlack = 1;
-
-        struct OddCall
-        {
-            juce::int64 index;
-            int size;
-            std::int64_t allocations;
-        };
-        std::vector<OddCall> oddCalls;
-
-    private:
-        void run()
-        {
-            juce::MidiBuffer midi;
-            AllocationCounter::markCurrentThreadAsAudioThread (true);
-            const auto before = AllocationCounter::audioThreadAllocations();
-
-            while (running && ! failed)
-            {
-                int n = sizes[static_cast<size_t> (random.nextInt (static_cast<int> (sizes.size())))];
-                if (n <= 0)
-                    n = 1 + random.nextInt (maxBlock);
-
-                juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), channels, n);
-                generator.fill (block, n);
-                const float inputPeak = block.getMagnitude (0, n);
-
-                const auto allocationsBefore = AllocationCounter::audioThreadAllocations();
-                const auto start = std::chrono::steady_clock::now();
-                plugin.processBlock (block, midi);
-                const auto callAllocations = AllocationCounter::audioThreadAllocations() - allocationsBefore;
-
-                if (callAllocations > expectedPerCall + wrapperSlack && oddCalls.size() < 4)
-                    oddCalls.push_back ({ blocks, n, callAllocations });
-                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-                worstBlockSeconds = juce::jmax (worstBlockSeconds, took.count());
-                ++blocks;
-
-                for (int c = 0; c < channels && ! failed; ++c)
-                    for (int i = 0; i < n; ++i)
+                    if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
                     {
-                        const float y = block.getSample (c, i);
-
-                        if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
-                        {
-                            failure = "sample " + juce::String (y) + " for input peak " + juce::String (inputPeak);
-                            failed = true;
-                            break;
-                        }
+                        failure = "sample " + juce::String (y) + " for input peak " + juce::String (inputPeak);
+                        failed = true;
+                        break;
                     }
-            }
-
-            allocations = AllocationCounter::audioThreadAllocations() - before;
-            AllocationCounter::markCurrentThreadAsAudioThread (false);
+                }
         }
 
-        juce::AudioPluginInstance& plugin;
-        const int channels, maxBlock;
-        const std::vector<int> sizes;
-        SignalGenerator generator;
-        juce::Random random;
-        juce::AudioBuffer<float> buffer;
-        std::thread thread;
-    };
+        allocations = AllocationCounter::audioThreadAllocations() - before;
+        AllocationCounter::markCurrentThreadAsAudioThread (false);
+    }
 
-    void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
+    juce::AudioPluginInstance& plugin;
+    const int channels, maxBlock;
+    const std::vector<int> sizes;
+    SignalGenerator generator;
+    juce::Random random;
+    juce::AudioBuffer<float> buffer;
+    std::thread thread;
+};
 
-    /** Allocations JUCE's own VST3 layers make per host process call, measured with the plug-in
+void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
+
+/** Allocations JUCE's own VST3 layers make per host process call, measured with the plug-in
         bypassed by the host (its processBlock is then never called). Measured on a thread of its
         own after uncounted warm-up calls: the first process call from a thread other than the
         message thread, and the first block that carries a change of every parameter, make
         one-off allocations inside JUCE's hosting and client layers (queues growing once). */
-    std::int64_t wrapperAllocationsPerCall (juce::AudioPluginInstance& plugin, int channels)
-    {
-        auto* bypass = plugin.getBypassParameter();
+std::int64_t wrapperAllocationsPerCall (juce::AudioPluginInstance& plugin, int channels)
+{
+    auto* bypass = plugin.getBypassParameter();
 
-        if (bypass == nullptr)
-            return 0;
+    if (bypass == nullptr)
+        return 0;
 
-        bypass->setValueNotifyingHost (1.0f);
-        std::int64_t perCall = 0;
+    bypass->setValueNotifyingHost (1.0f);
+    std::int64_t perCall = 0;
 
-        std::thread measure ([&] {
+    std::thread measure ([&]
+        {
             juce::AudioBuffer<float> buffer (channels, 64);
             buffer.clear();
             juce::MidiBuffer midi;
@@ -212,59 +224,58 @@ namespace
             for (int i = 0; i < calls; ++i)
                 plugin.processBlock (buffer, midi);
 
-            perCall = scope.allocations() / calls;
-        });
-        measure.join();
+            perCall = scope.allocations() / calls; });
+    measure.join();
 
-        bypass->setValueNotifyingHost (0.0f);
-        return perCall;
-    }
+    bypass->setValueNotifyingHost (0.0f);
+    return perCall;
+}
 
-    void automate (juce::AudioPluginInstance& plugin, juce::Random& random, Figures& figures)
-    {
-        auto& params = plugin.getParameters();
-        const int index = random.nextInt (15);
-        auto* parameter = params[index];
-        float value = random.nextFloat();
+void automate (juce::AudioPluginInstance& plugin, juce::Random& random, Figures& figures)
+{
+    auto& params = plugin.getParameters();
+    const int index = random.nextInt (15);
+    auto* parameter = params[index];
+    float value = random.nextFloat();
 
-        // Extremes are where things break: half of the moves go to an end of the range.
-        if (random.nextBool())
-            value = random.nextBool() ? 0.0f : 1.0f;
+    // Extremes are where things break: half of the moves go to an end of the range.
+    if (random.nextBool())
+        value = random.nextBool() ? 0.0f : 1.0f;
 
-        parameter->beginChangeGesture();
-        parameter->setValueNotifyingHost (value);
-        parameter->endChangeGesture();
-        ++figures.automationEvents;
-    }
+    parameter->beginChangeGesture();
+    parameter->setValueNotifyingHost (value);
+    parameter->endChangeGesture();
+    ++figures.automationEvents;
+}
 
-    void cycleEditor (juce::AudioPluginInstance& plugin, juce::Random& random, Figures& figures)
-    {
-        if (! plugin.hasEditor() || juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
-            return;
+void cycleEditor (juce::AudioPluginInstance& plugin, juce::Random& random, Figures& figures)
+{
+    if (! plugin.hasEditor() || juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+        return;
 
-        std::unique_ptr<juce::AudioProcessorEditor> editor (plugin.createEditorIfNeeded());
+    std::unique_ptr<juce::AudioProcessorEditor> editor (plugin.createEditorIfNeeded());
 
-        if (editor == nullptr)
-            return;
+    if (editor == nullptr)
+        return;
 
-        juce::Component window;
-        window.setSize (editor->getWidth(), editor->getHeight());
-        window.addAndMakeVisible (*editor);
-        window.addToDesktop (juce::ComponentPeer::windowIsTemporary);
-        window.setVisible (true);
-        pump (60);
+    juce::Component window;
+    window.setSize (editor->getWidth(), editor->getHeight());
+    window.addAndMakeVisible (*editor);
+    window.addToDesktop (juce::ComponentPeer::windowIsTemporary);
+    window.setVisible (true);
+    pump (60);
 
-        const int width = 450 + random.nextInt (1351);
-        editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
-        window.setSize (editor->getWidth(), editor->getHeight());
-        pump (60);
+    const int width = 450 + random.nextInt (1351);
+    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+    window.setSize (editor->getWidth(), editor->getHeight());
+    pump (60);
 
-        window.removeChildComponent (editor.get());
-        editor.reset();
-        window.removeFromDesktop();
-        pump (10);
-        ++figures.editorCycles;
-    }
+    window.removeChildComponent (editor.get());
+    editor.reset();
+    window.removeFromDesktop();
+    pump (10);
+    ++figures.editorCycles;
+}
 } // namespace
 
 TEST (HostSoak, SurvivesABusySessionWithoutAllocatingOnTheAudioThread)

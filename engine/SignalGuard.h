@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cmath>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+/** Keeps non-finite samples out of the chain's filter states. A NaN or infinity that reaches a
+    recursive filter, the compressor's envelope or the convolution's overlap stays there for
+    good and silences the plug-in until the host re-prepares it; hosts do hand over such
+    samples (a failing plug-in earlier in the chain, a corrupt file). */
+namespace SignalGuard
+{
+/** Replaces every NaN and infinity in the buffer by 0. Returns true when it found any. */
+inline bool replaceNonFinite (juce::AudioBuffer<float>& buffer) noexcept
+{
+    bool found = false;
+
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            if (! std::isfinite (samples[i]))
+            {
+                samples[i] = 0.0f;
+                found = true;
+            }
+    }
+
+    return found;
+}
+} // namespace SignalGuard
