@@ -36,7 +36,9 @@ namespace
 #endif
 
 #if MORVANTA_SANITIZED
-    #include <sanitizer/allocator_interface.h>
+// From the sanitizers' allocator interface (gcc does not ship its header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*malloc_hook) (const volatile void*, std::size_t),
+    void (*free_hook) (const volatile void*));
 
 namespace
 {

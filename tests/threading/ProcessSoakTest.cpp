@@ -1,0 +1,232 @@
+// The processor in-process with a real audio thread, while the message thread does everything a
+// user and a host do at once. Built once more under ThreadSanitizer by the test command.
+//
+// MORVANTA_THREADING_SECONDS sets the duration (default 10).
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "engine/PluginProcessor.h"
+#include "tests/support/AllocationCounter.h"
+
+namespace
+{
+    // Same documented bound as the host soak: +40 dB clean low end at +20 dB output, plus the
+    // saturated path's fixed ceiling.
+    constexpr float designedGain = 1000.0f;
+    constexpr float saturatedHeadroom = 1000.0f;
+
+    double durationSeconds()
+    {
+        const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", "10");
+        return juce::jmax (0.5, text.getDoubleValue());
+    }
+
+    class AudioThread
+    {
+    public:
+        AudioThread (MorvantaProcessor& p, int channelsIn, int maxBlockIn, int seed)
+            : processor (p), channels (channelsIn), maxBlock (maxBlockIn), random (seed)
+        {
+            storage.setSize (channels, maxBlock);
+            thread = std::thread ([this] { run(); });
+        }
+
+        ~AudioThread() { stop(); }
+
+        void stop()
+        {
+            running = false;
+
+            if (thread.joinable())
+                thread.join();
+        }
+
+        std::atomic<bool> running { true };
+        std::atomic<bool> failed { false };
+        float badSample = 0.0f;
+        juce::int64 blocks = 0;
+        std::int64_t allocations = 0;
+
+    private:
+        void run()
+        {
+            juce::MidiBuffer midi;
+            AllocationCounter::markCurrentThreadAsAudioThread (true);
+            const auto before = AllocationCounter::audioThreadAllocations();
+            const double rate = processor.getSampleRate();
+
+            while (running && ! failed)
+            {
+                const int n = 1 + random.nextInt (random.nextInt (8) == 0 ? maxBlock : juce::jmin (maxBlock, 96));
+                juce::AudioBuffer<float> block (storage.getArrayOfWritePointers(), channels, n);
+
+                for (int i = 0; i < n; ++i)
+                {
+                    phase += 97.0 / rate;
+                    const float x = 0.8f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * phase));
+
+                    for (int c = 0; c < channels; ++c)
+                        block.setSample (c, i, x);
+                }
+
+                const float inputPeak = block.getMagnitude (0, n);
+                processor.processBlock (block, midi);
+                ++blocks;
+
+                for (int c = 0; c < channels; ++c)
+                    for (int i = 0; i < n; ++i)
+                    {
+                        const float y = block.getSample (c, i);
+
+                        if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
+                        {
+                            badSample = y;
+                            failed = true;
+                        }
+                    }
+            }
+
+            allocations = AllocationCounter::audioThreadAllocations() - before;
+            AllocationCounter::markCurrentThreadAsAudioThread (false);
+        }
+
+        MorvantaProcessor& processor;
+        const int channels, maxBlock;
+        juce::Random random;
+        juce::AudioBuffer<float> storage;
+        double phase = 0.0;
+        std::thread thread;
+    };
+
+    void prepare (MorvantaProcessor& p, double rate, int block, int channels)
+    {
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+        layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+        p.setBusesLayout (layout);
+        p.setRateAndBufferSizeDetails (rate, block);
+        p.prepareToPlay (rate, block);
+    }
+
+    juce::AudioBuffer<float> consoleResponse (juce::Random& random)
+    {
+        juce::AudioBuffer<float> response (1, 17 + random.nextInt (4));
+        response.clear();
+
+        for (int i = 0; i < 7; ++i)
+            response.setSample (0, i, random.nextFloat() * 2.0f - 1.0f);
+
+        return response;
+    }
+
+    /** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
+    void readSpectrumFeed (MorvantaProcessor& p)
+    {
+        constexpr int fftSize = 4096;
+
+        if (! p.analyserDataReady.load())
+            return;
+
+        while (p.analyserFifo.getNumReady() >= fftSize)
+        {
+            int start1, size1, start2, size2;
+            p.analyserFifo.prepareToRead (fftSize, start1, size1, start2, size2);
+            volatile float sink = 0.0f;
+
+            if (size1 > 0)
+                sink = sink + p.analyserBuffer.getSample (0, start1);
+
+            if (size2 > 0)
+                sink = sink + p.analyserBuffer.getSample (0, start2);
+
+            p.analyserFifo.finishedRead ((size1 + size2) / 2);
+        }
+
+        p.analyserDataReady.exchange (false);
+    }
+} // namespace
+
+TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
+{
+    const double seconds = durationSeconds();
+    juce::Random random (4242);
+    juce::int64 blocks = 0, actions = 0;
+
+    for (const int channels : { 2, 1 })
+    {
+        SCOPED_TRACE (channels);
+        MorvantaProcessor p;
+        prepare (p, 48000.0, 512, channels);
+
+        const auto end = juce::Time::getMillisecondCounterHiRes() + seconds * 500.0;
+        auto audio = std::make_unique<AudioThread> (p, channels, 512, random.nextInt());
+
+        while (juce::Time::getMillisecondCounterHiRes() < end && ! audio->failed)
+        {
+            const int action = random.nextInt (100);
+            auto& params = p.getParameters();
+
+            if (action < 50)
+            {
+                auto* parameter = params[random.nextInt (params.size())];
+                parameter->setValueNotifyingHost (random.nextBool() ? random.nextFloat() : (random.nextBool() ? 0.0f : 1.0f));
+            }
+            else if (action < 60)
+            {
+                juce::MemoryBlock state;
+                p.getStateInformation (state);
+                p.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+            }
+            else if (action < 70)
+            {
+                if (random.nextInt (5) == 0)
+                    p.console.switchOff();
+                else
+                {
+                    p.console.switchOn (random.nextBool(), random.nextBool(), p.parameters.getRawParameterValue ("Drive")->load());
+                    p.console.publishImpulseResponse (consoleResponse (random), 88200.0f);
+                }
+            }
+            else if (action < 75)
+                p.grain.driveMode.store (random.nextInt (5));
+            else if (action < 80)
+                p.console.setThreshold (50.0f * random.nextFloat());
+            else if (action < 85)
+            {
+                if (random.nextBool())
+                    p.openSpectrumFeed();
+                else
+                    p.closeSpectrumFeed();
+            }
+            else if (action < 88)
+            {
+                // A host re-preparing: processing stops first, as the framework guarantees.
+                audio->stop();
+                ASSERT_FALSE (audio->failed) << audio->badSample;
+                blocks += audio->blocks;
+                EXPECT_EQ (audio->allocations, 0);
+                p.releaseResources();
+                prepare (p, random.nextBool() ? 44100.0 : 96000.0, 64 + random.nextInt (1000), channels);
+                audio = std::make_unique<AudioThread> (p, channels, static_cast<int> (p.spec.maximumBlockSize), random.nextInt());
+            }
+            else
+                readSpectrumFeed (p);
+
+            ++actions;
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+        }
+
+        audio->stop();
+        EXPECT_FALSE (audio->failed) << "output sample " << audio->badSample;
+        EXPECT_EQ (audio->allocations, 0) << "allocations on the audio thread";
+        blocks += audio->blocks;
+        p.closeSpectrumFeed();
+    }
+
+    std::printf ("process soak: %.1f s, %lld blocks, %lld message-thread actions\n", seconds, static_cast<long long> (blocks), static_cast<long long> (actions));
+    EXPECT_GT (blocks, 0);
+}
