@@ -18,8 +18,58 @@ constexpr juce::uint8 intMarker = 1;
 constexpr juce::uint8 boolTrueMarker = 2;
 constexpr juce::uint8 boolFalseMarker = 3;
 constexpr juce::uint8 doubleMarker = 4;
+constexpr juce::uint8 stringMarker = 5;
 constexpr juce::uint8 int64Marker = 6;
 constexpr juce::uint8 arrayMarker = 7;
+
+/** Well-formed UTF-8 in its shortest form, without surrogates or code points past U+10FFFF:
+    the only text that the framework's writer puts into a stream. It measures a string by its
+    decoded characters, so any other bytes would not be written back as they were read, and the
+    state, and the host state saved from it, would come out corrupt. */
+bool isStrictUtf8 (const juce::uint8* text, size_t numBytes)
+{
+    for (size_t i = 0; i < numBytes;)
+    {
+        const auto lead = text[i];
+        size_t length = 1;
+        juce::uint8 low = 0x80, high = 0xbf; // allowed range of the second byte
+
+        if (lead >= 0xc2 && lead <= 0xdf)
+        {
+            length = 2;
+        }
+        else if (lead >= 0xe0 && lead <= 0xef)
+        {
+            length = 3;
+            low = lead == 0xe0 ? 0xa0 : 0x80; // no overlong forms
+            high = lead == 0xed ? 0x9f : 0xbf; // no surrogates
+        }
+        else if (lead >= 0xf0 && lead <= 0xf4)
+        {
+            length = 4;
+            low = lead == 0xf0 ? 0x90 : 0x80; // no overlong forms
+            high = lead == 0xf4 ? 0x8f : 0xbf; // nothing past U+10FFFF
+        }
+        else if (lead >= 0x80)
+        {
+            return false;
+        }
+
+        if (numBytes - i < length)
+            return false;
+
+        if (length > 1 && (text[i + 1] < low || text[i + 1] > high))
+            return false;
+
+        for (size_t k = 2; k < length; ++k)
+            if ((text[i + k] & 0xc0) != 0x80)
+                return false;
+
+        i += length;
+    }
+
+    return true;
+}
 
 enum class Scan
 {
@@ -29,8 +79,8 @@ enum class Scan
 };
 
 /** Walks a tree stream exactly as juce::ValueTree::readFromStream and juce::var::readFromStream
-        consume it, building nothing, and rebuilds the stream of the root with only the children
-        that are complete. The framework's reader then builds the tree from that stream. */
+    consume it, building nothing, and rebuilds the stream of the root with only the children
+    that are complete. The framework's reader then builds the tree from that stream. */
 class TreeScanner
 {
 public:
@@ -41,8 +91,8 @@ public:
     }
 
     /** The root's stream with its complete children and a child count that matches them;
-            empty when the data is hostile or holds no root with a complete child. A root without
-            children sets nothing, and random bytes now and then pass for one. */
+        empty when the data is hostile or holds no root with a complete child. A root without
+        children sets nothing, and random bytes now and then pass for one. */
     juce::MemoryBlock recoverRoot()
     {
         juce::int64 numChildren = 0;
@@ -82,7 +132,7 @@ public:
 private:
     size_t remaining() const { return size - position; }
 
-    /** A NUL-terminated string; `isEmpty` tells whether it had no characters. */
+    /** A NUL-terminated string of UTF-8 text; `isEmpty` tells whether it had no characters. */
     Scan readString (bool& isEmpty)
     {
         const auto* start = data + position;
@@ -91,13 +141,35 @@ private:
         if (nul == nullptr)
             return Scan::damaged;
 
-        isEmpty = nul == start;
-        position += static_cast<size_t> (nul - start) + 1;
+        const auto length = static_cast<size_t> (nul - start);
+
+        if (! isStrictUtf8 (start, length))
+            return Scan::damaged;
+
+        isEmpty = length == 0;
+        position += length + 1;
+        return Scan::complete;
+    }
+
+    /** The bytes of a string value: its text ends at the first NUL, if there is one. */
+    Scan skipText (size_t numBytes)
+    {
+        if (remaining() < numBytes)
+            return Scan::damaged;
+
+        const auto* start = data + position;
+        const auto* nul = static_cast<const juce::uint8*> (std::memchr (start, 0, numBytes));
+        const auto length = nul != nullptr ? static_cast<size_t> (nul - start) : numBytes;
+
+        if (! isStrictUtf8 (start, length))
+            return Scan::damaged;
+
+        position += numBytes;
         return Scan::complete;
     }
 
     /** InputStream::readCompressedInt's encoding, read as a count of elements that each take
-            at least `minBytesEach` bytes. */
+        at least `minBytesEach` bytes. */
     Scan readCount (juce::int64& count, juce::int64 minBytesEach)
     {
         if (remaining() < 1)
@@ -159,6 +231,8 @@ private:
             case boolTrueMarker:
             case boolFalseMarker:
                 return Scan::complete;
+            case stringMarker:
+                return skipText (static_cast<size_t> (numBytes - 1));
 
             case arrayMarker:
             {
@@ -178,14 +252,14 @@ private:
             }
 
             default:
-                // Strings, binary data and markers the reader does not know carry the rest of
-                // the byte count, after the marker.
+                // Binary data and markers the reader does not know carry the rest of the byte
+                // count, after the marker.
                 return skip (static_cast<size_t> (numBytes - 1));
         }
     }
 
     /** A tree's type, its properties and its child count. The framework's reader stops at an
-            empty type or property name, so both count as damage. */
+        empty type or property name, so both count as damage. */
     Scan scanHeader (juce::int64& numChildren, size_t& childCountStart)
     {
         bool isEmpty = true;

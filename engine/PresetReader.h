@@ -16,9 +16,9 @@ inline constexpr juce::int64 maxPresetFileBytes = 1 << 20;
     - data over maxPresetFileBytes, data without a root that has at least one complete child
       (empty, text, random bytes), data holding a count or size that no file within the limit
       could hold, and trees or arrays nested deeper than any sane state give an invalid tree;
-    - when the data is cut short or damaged after the root's own header, the root keeps exactly
-      the children that are complete before the damage (a child cut in its middle is dropped, not
-      half-read);
+    - when the data is cut short or damaged after the root's own header (which includes text
+      that is not UTF-8), the root keeps exactly the children that are complete before the
+      damage (a child cut in its middle is dropped, not half-read);
     - no count in the data ever drives a loop or an allocation beyond the bytes actually present.
 
     Pure function of the bytes; any thread.

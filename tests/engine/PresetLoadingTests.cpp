@@ -272,6 +272,43 @@ TEST_F (PresetLoading, TruncatedFileAppliesTheChildrenCompleteBeforeTheCut)
     }
 }
 
+TEST_F (PresetLoading, DamageInsideAChildKeepsTheChildrenBeforeIt)
+{
+    const auto bytes = streamOf (fullPreset());
+    const auto* begin = static_cast<const char*> (bytes.getData());
+    const auto* end = begin + bytes.getSize();
+
+    // The third child, "Output": its type, property count, "id" and the id's value.
+    const std::string third ("PARAM\0\x01\x02id\0\x01\x08\x05Output", 20);
+    const auto thirdAt = static_cast<size_t> (std::search (begin, end, third.begin(), third.end()) - begin);
+    ASSERT_LT (thirdAt, bytes.getSize());
+
+    const std::pair<size_t, juce::uint8> damages[] = {
+        { thirdAt + 14, 0xff }, // a byte that is no UTF-8 in the id
+        { thirdAt + 6, 0x81 }, // a negative property count
+        { thirdAt + 11, 0x81 }, // a negative size of the id's value
+        { thirdAt, 0x00 }, // an empty type
+    };
+
+    MorvantaProcessor fresh;
+    const auto defaults = snapshot (fresh);
+
+    for (const auto& [offset, byte] : damages)
+    {
+        auto damaged = bytes;
+        static_cast<juce::uint8*> (damaged.getData())[offset] = byte;
+        const auto trace = "byte " + std::to_string (offset - thirdAt) + " of the third child";
+
+        MorvantaProcessor p;
+        EXPECT_EQ (loadCapturingOutput (p, write (damaged)), "") << trace;
+        EXPECT_NEAR (valueOf (p, "Drive"), 23.4f, valueTolerance) << trace;
+        EXPECT_NEAR (valueOf (p, "Grain"), 61.0f, valueTolerance) << trace;
+
+        for (size_t i = 2; i < presetValues.size(); ++i)
+            EXPECT_EQ (valueOf (p, presetValues[i].first), defaults.at (presetValues[i].first)) << trace << ": " << presetValues[i].first;
+    }
+}
+
 TEST_F (PresetLoading, FilesWithoutATreeAreRefused)
 {
     expectRefused (write (nullptr, 0), "empty file");
