@@ -1,17 +1,51 @@
 #!/usr/bin/env bash
-# Builds the whole test suite and runs it through CTest: unit tests, the built bundle in a real
-# VST3 host (under Xvfb when no display is set), fuzzing and the sanitizer builds.
+# Builds and runs the whole test suite through CTest, in three builds:
+#   build/test   Release: unit, editor, threading and host tests (the built bundle in JUCE's VST3
+#                hosting), the host soak and the preset-reader fuzz run;
+#   build/asan   AddressSanitizer + UndefinedBehaviorSanitizer: unit, host and threading tests;
+#   build/tsan   ThreadSanitizer: the threading tests.
+# Host and editor tests need a display: Xvfb is started when none is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 install_packages
-
-BUILD_DIR="${BUILD_DIR:-build/test}"
-JOBS="${JOBS:-$(nproc)}"
-
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build "$BUILD_DIR" --parallel "$JOBS"
-
 ensure_display
-ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$JOBS"
+
+JOBS="${JOBS:-$(nproc)}"
+ROOT="${BUILD_ROOT:-build}"
+
+# configure DIR [cmake options...]
+configure()
+{
+    local dir="$1"
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+}
+
+started=$(date +%s)
+step() { echo; echo "=== $* ($(($(date +%s) - started)) s)"; }
+
+step "Release build"
+configure "$ROOT/test" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$ROOT/test" --parallel "$JOBS"
+
+step "Release tests"
+ctest --test-dir "$ROOT/test" --output-on-failure --parallel "$JOBS"
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build"
+configure "$ROOT/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANTA_SANITIZERS=address,undefined
+cmake --build "$ROOT/asan" --parallel "$JOBS" --target morvanta_unit_tests morvanta_host_tests morvanta_threading_tests
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer tests"
+ctest --test-dir "$ROOT/asan" --output-on-failure --parallel "$JOBS" \
+    -L "morvanta_unit_tests|morvanta_host_tests|morvanta_threading_tests"
+
+step "ThreadSanitizer build"
+configure "$ROOT/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANTA_SANITIZERS=thread
+cmake --build "$ROOT/tsan" --parallel "$JOBS" --target morvanta_threading_tests
+
+step "ThreadSanitizer tests"
+ctest --test-dir "$ROOT/tsan" --output-on-failure --parallel "$JOBS" -L morvanta_threading_tests
+
+step "All test runs passed"

@@ -12,6 +12,10 @@
 #include "engine/PluginProcessor.h"
 #include "tests/support/AllocationCounter.h"
 
+#ifndef MORVANTA_THREADING_DEFAULT_SECONDS
+    #define MORVANTA_THREADING_DEFAULT_SECONDS "10"
+#endif
+
 namespace
 {
     // Same documented bound as the host soak: +40 dB clean low end at +20 dB output, plus the
@@ -21,7 +25,7 @@ namespace
 
     double durationSeconds()
     {
-        const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", "10");
+        const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", MORVANTA_THREADING_DEFAULT_SECONDS);
         return juce::jmax (0.5, text.getDoubleValue());
     }
 
@@ -74,7 +78,13 @@ namespace
                 }
 
                 const float inputPeak = block.getMagnitude (0, n);
-                processor.processBlock (block, midi);
+
+                {
+                    // The framework holds the callback lock around every processBlock.
+                    const juce::ScopedLock lock (processor.getCallbackLock());
+                    processor.processBlock (block, midi);
+                }
+
                 ++blocks;
 
                 for (int c = 0; c < channels; ++c)
