@@ -9,9 +9,11 @@
 #include "engine/ParameterIDs.h"
 #include "engine/PresetReader.h"
 #include "engine/SignalGuard.h"
+#include "engine/StateReader.h"
 
 namespace
 {
+    const juce::Identifier paramType ("PARAM");
     constexpr double powerFadeSeconds = 0.02;
     constexpr double shelfSmoothingSeconds = 0.5;
     constexpr double outputRampSeconds = 0.3;
@@ -154,7 +156,7 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto xml = parseSavedState (data, sizeInBytes);
+    const auto xml = StateReader::parse (data, sizeInBytes);
 
     if (xml == nullptr || ! xml->hasTagName (parameters.state.getType()))
         return;
@@ -167,41 +169,11 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (! restored.isValid())
         return;
 
-    parameters.replaceState (restored);
+    applyStateTree (restored);
 
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
     if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
         grain.driveMode.store (savedMode[0] - '0');
-}
-
-std::unique_ptr<juce::XmlElement> MorvantaProcessor::parseSavedState (const void* data, int sizeInBytes)
-{
-    // The layout of copyXmlToBinary: a magic number, the text length, then the UTF-8 text. The
-    // framework's own reader parses whatever part of the text is present, so a truncated blob
-    // would half-apply; here the whole text must be there and parse cleanly.
-    constexpr juce::uint32 xmlMagic = 0x21324356;
-    constexpr int headerSize = 8;
-
-    if (data == nullptr || sizeInBytes <= headerSize)
-        return nullptr;
-
-    const auto* bytes = static_cast<const char*> (data);
-
-    if (juce::ByteOrder::littleEndianInt (bytes) != xmlMagic)
-        return nullptr;
-
-    const auto textLength = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
-
-    if (textLength <= 0 || textLength > sizeInBytes - headerSize)
-        return nullptr;
-
-    juce::XmlDocument document (juce::String::fromUTF8 (bytes + headerSize, textLength));
-    auto xml = document.getDocumentElement();
-
-    if (document.getLastParseError().isNotEmpty())
-        return nullptr;
-
-    return xml;
 }
 
 void MorvantaProcessor::loadPreset (juce::File presetFile)
@@ -217,19 +189,44 @@ void MorvantaProcessor::loadPreset (juce::File presetFile)
         return;
     }
 
+    applyStateTree (tree);
+}
+
+void MorvantaProcessor::applyStateTree (juce::ValueTree tree)
+{
+    // The framework links a parameter to any child carrying its id but follows later changes
+    // only of "PARAM" children, and with several such children it links the last one. A damaged
+    // tree could thus half-link a parameter; only the last "PARAM" child of each id is kept.
+    for (int i = tree.getNumChildren(); --i >= 0;)
+    {
+        const auto child = tree.getChild (i);
+        const auto id = child["id"].toString();
+
+        if (parameters.getParameter (id) == nullptr)
+            continue;
+
+        bool laterParamHasId = false;
+
+        for (int j = i + 1; j < tree.getNumChildren() && ! laterParamHasId; ++j)
+            laterParamHasId = tree.getChild (j).hasType (paramType) && tree.getChild (j)["id"].toString() == id;
+
+        if (! child.hasType (paramType) || laterParamHasId)
+            tree.removeChild (i, nullptr);
+    }
+
     // A value that is not a number would pass the parameters' range limits and reach the audio;
     // it counts as no value, which sets the parameter's default.
     for (auto child : tree)
         if (child.hasProperty ("value") && std::isnan (static_cast<float> (child["value"])))
             child.removeProperty ("value", nullptr);
 
-    // A parameter that the file leaves out keeps its value. The framework would give it a child
+    // A parameter that the tree leaves out keeps its value. The framework would give it a child
     // without a "value" when it has not moved since its last write, and the saved host state would
     // then bring it back at its default; a child with the present value avoids that.
     for (auto* parameter : getParameters())
         if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
             if (const auto& id = ranged->getParameterID(); ! tree.getChildWithProperty ("id", id).isValid())
-                tree.appendChild (juce::ValueTree ("PARAM", { { "id", id }, { "value", parameters.getRawParameterValue (id)->load() } }), nullptr);
+                tree.appendChild (juce::ValueTree (paramType, { { "id", id }, { "value", parameters.getRawParameterValue (id)->load() } }), nullptr);
 
     // Under the tree's lock the parameters relink to the new children and take their values (or
     // their defaults where a child has no "value").

@@ -124,7 +124,8 @@ public:
 
 private:
     static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
-    static std::unique_ptr<juce::XmlElement> parseSavedState (const void* data, int sizeInBytes);
+    /** Makes a preset's or a saved state's tree the parameter state. Message thread. */
+    void applyStateTree (juce::ValueTree tree);
     std::atomic<float>& rawParameter (const char* id) const;
 
     void selectDriveMode();

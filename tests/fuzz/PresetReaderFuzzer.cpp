@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the preset reader that MorvantaProcessor::loadPreset uses. Besides
+// Feeds arbitrary bytes to the preset reader that MorvantaProcessor::loadPreset uses and to the
+// host-state reader of MorvantaProcessor::setStateInformation. Besides
 // the sanitizers' findings (memory errors, undefined behaviour, leaks, allocations over the
 // limit given on the command line) and timeouts, it checks that whatever the reader accepts
 // survives the framework's writer and the reader again unchanged.
@@ -7,6 +8,7 @@
 #include <cstdlib>
 
 #include "engine/PresetReader.h"
+#include "engine/StateReader.h"
 
 namespace
 {
@@ -24,8 +26,32 @@ juce::ValueTree read (const juce::MemoryBlock& bytes)
 }
 } // namespace
 
+namespace
+{
+void checkStateReader (const std::uint8_t* data, std::size_t size)
+{
+    const auto xml = StateReader::parse (data, static_cast<int> (size));
+
+    if (xml == nullptr)
+        return;
+
+    // What the reader accepts goes on to become the parameter state: it must make a tree.
+    const auto tree = juce::ValueTree::fromXml (*xml);
+
+    if (! tree.isValid())
+        std::abort();
+
+    for (const auto& child : tree)
+        if (! child.isValid())
+            std::abort();
+}
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
 {
+    if (size < 1u << 20)
+        checkStateReader (data, size);
+
     juce::MemoryInputStream input (data, size, false);
     const auto tree = readPresetTree (input, static_cast<juce::int64> (size));
 

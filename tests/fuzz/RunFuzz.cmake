@@ -1,5 +1,5 @@
-# Configures and builds the fuzz project with clang, then fuzzes the preset reader briefly,
-# starting from the factory presets. Fails on any crash, sanitizer report, leak, timeout or
+# Configures and builds the fuzz project with clang, then fuzzes the preset and host-state
+# readers briefly, starting from the factory presets and a saved host state. Fails on any crash, sanitizer report, leak, timeout or
 # oversized allocation. Run by CTest as
 #   cmake -D SOURCE_DIR=... -D BUILD_DIR=... -D SEED_DIR=... -D GENERATOR=... -D JOBS=...
 #         [-D SECONDS=30] [-D RUNS=200000] -P RunFuzz.cmake
@@ -39,7 +39,7 @@ file (MAKE_DIRECTORY "${corpus}")
 
 # -malloc_limit_mb: any single allocation over 64 MiB is a finding (a preset is at most 1 MiB).
 # -timeout: any input that takes over 5 s is a finding. Crash files land in the build folder.
-run ("Fuzzing the preset reader" "${BUILD_DIR}/preset_reader_fuzzer"
+run ("Fuzzing the preset and state readers" "${BUILD_DIR}/preset_reader_fuzzer"
     "-max_total_time=${SECONDS}" "-runs=${RUNS}" -timeout=5 -malloc_limit_mb=64 -rss_limit_mb=2048
     -max_len=8192 -print_final_stats=1 "-artifact_prefix=${BUILD_DIR}/"
-    "${corpus}" "${SEED_DIR}")
+    "${corpus}" "${SEED_DIR}" "${SOURCE_DIR}/seeds")

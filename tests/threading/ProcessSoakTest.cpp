@@ -13,151 +13,155 @@
 #include "tests/support/AllocationCounter.h"
 
 #ifndef MORVANTA_THREADING_DEFAULT_SECONDS
-    #define MORVANTA_THREADING_DEFAULT_SECONDS "10"
+#define MORVANTA_THREADING_DEFAULT_SECONDS "10"
 #endif
 
 namespace
 {
-    // Same documented bound as the host soak: +40 dB clean low end at +20 dB output, plus the
-    // saturated path's fixed ceiling.
-    constexpr float designedGain = 1000.0f;
-    constexpr float saturatedHeadroom = 1000.0f;
+// Same documented bound as the host soak: +40 dB clean low end at +20 dB output, plus the
+// saturated path's fixed ceiling.
+constexpr float designedGain = 1000.0f;
+constexpr float saturatedHeadroom = 1000.0f;
 
-    double durationSeconds()
+double durationSeconds()
+{
+    const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", MORVANTA_THREADING_DEFAULT_SECONDS);
+    return juce::jmax (0.5, text.getDoubleValue());
+}
+
+class AudioThread
+{
+public:
+    AudioThread (MorvantaProcessor& p, int channelsIn, int maxBlockIn, int seed)
+        : processor (p)
+        , channels (channelsIn)
+        , maxBlock (maxBlockIn)
+        , random (seed)
     {
-        const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", MORVANTA_THREADING_DEFAULT_SECONDS);
-        return juce::jmax (0.5, text.getDoubleValue());
+        storage.setSize (channels, maxBlock);
+        thread = std::thread ([this]
+            { run(); });
     }
 
-    class AudioThread
+    ~AudioThread() { stop(); }
+
+    void stop()
     {
-    public:
-        AudioThread (MorvantaProcessor& p, int channelsIn, int maxBlockIn, int seed)
-            : processor (p), channels (channelsIn), maxBlock (maxBlockIn), random (seed)
+        running = false;
+
+        if (thread.joinable())
+            thread.join();
+    }
+
+    std::atomic<bool> running{ true };
+    std::atomic<bool> failed{ false };
+    float badSample = 0.0f;
+    juce::int64 blocks = 0;
+    std::int64_t allocations = 0;
+
+private:
+    void run()
+    {
+        juce::MidiBuffer midi;
+        AllocationCounter::markCurrentThreadAsAudioThread (true);
+        const auto before = AllocationCounter::audioThreadAllocations();
+        const double rate = processor.getSampleRate();
+
+        while (running && ! failed)
         {
-            storage.setSize (channels, maxBlock);
-            thread = std::thread ([this] { run(); });
-        }
+            const int n = 1 + random.nextInt (random.nextInt (8) == 0 ? maxBlock : juce::jmin (maxBlock, 96));
+            juce::AudioBuffer<float> block (storage.getArrayOfWritePointers(), channels, n);
 
-        ~AudioThread() { stop(); }
-
-        void stop()
-        {
-            running = false;
-
-            if (thread.joinable())
-                thread.join();
-        }
-
-        std::atomic<bool> running { true };
-        std::atomic<bool> failed { false };
-        float badSample = 0.0f;
-        juce::int64 blocks = 0;
-        std::int64_t allocations = 0;
-
-    private:
-        void run()
-        {
-            juce::MidiBuffer midi;
-            AllocationCounter::markCurrentThreadAsAudioThread (true);
-            const auto before = AllocationCounter::audioThreadAllocations();
-            const double rate = processor.getSampleRate();
-
-            while (running && ! failed)
+            for (int i = 0; i < n; ++i)
             {
-                const int n = 1 + random.nextInt (random.nextInt (8) == 0 ? maxBlock : juce::jmin (maxBlock, 96));
-                juce::AudioBuffer<float> block (storage.getArrayOfWritePointers(), channels, n);
-
-                for (int i = 0; i < n; ++i)
-                {
-                    phase += 97.0 / rate;
-                    const float x = 0.8f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * phase));
-
-                    for (int c = 0; c < channels; ++c)
-                        block.setSample (c, i, x);
-                }
-
-                const float inputPeak = block.getMagnitude (0, n);
-
-                {
-                    // The framework holds the callback lock around every processBlock.
-                    const juce::ScopedLock lock (processor.getCallbackLock());
-                    processor.processBlock (block, midi);
-                }
-
-                ++blocks;
+                phase += 97.0 / rate;
+                const float x = 0.8f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * phase));
 
                 for (int c = 0; c < channels; ++c)
-                    for (int i = 0; i < n; ++i)
-                    {
-                        const float y = block.getSample (c, i);
-
-                        if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
-                        {
-                            badSample = y;
-                            failed = true;
-                        }
-                    }
+                    block.setSample (c, i, x);
             }
 
-            allocations = AllocationCounter::audioThreadAllocations() - before;
-            AllocationCounter::markCurrentThreadAsAudioThread (false);
+            const float inputPeak = block.getMagnitude (0, n);
+
+            {
+                // The framework holds the callback lock around every processBlock.
+                const juce::ScopedLock lock (processor.getCallbackLock());
+                processor.processBlock (block, midi);
+            }
+
+            ++blocks;
+
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < n; ++i)
+                {
+                    const float y = block.getSample (c, i);
+
+                    if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
+                    {
+                        badSample = y;
+                        failed = true;
+                    }
+                }
         }
 
-        MorvantaProcessor& processor;
-        const int channels, maxBlock;
-        juce::Random random;
-        juce::AudioBuffer<float> storage;
-        double phase = 0.0;
-        std::thread thread;
-    };
-
-    void prepare (MorvantaProcessor& p, double rate, int block, int channels)
-    {
-        juce::AudioProcessor::BusesLayout layout;
-        layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-        layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-        p.setBusesLayout (layout);
-        p.setRateAndBufferSizeDetails (rate, block);
-        p.prepareToPlay (rate, block);
+        allocations = AllocationCounter::audioThreadAllocations() - before;
+        AllocationCounter::markCurrentThreadAsAudioThread (false);
     }
 
-    juce::AudioBuffer<float> consoleResponse (juce::Random& random)
+    MorvantaProcessor& processor;
+    const int channels, maxBlock;
+    juce::Random random;
+    juce::AudioBuffer<float> storage;
+    double phase = 0.0;
+    std::thread thread;
+};
+
+void prepare (MorvantaProcessor& p, double rate, int block, int channels)
+{
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+    layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+    p.setBusesLayout (layout);
+    p.setRateAndBufferSizeDetails (rate, block);
+    p.prepareToPlay (rate, block);
+}
+
+juce::AudioBuffer<float> consoleResponse (juce::Random& random)
+{
+    juce::AudioBuffer<float> response (1, 17 + random.nextInt (4));
+    response.clear();
+
+    for (int i = 0; i < 7; ++i)
+        response.setSample (0, i, random.nextFloat() * 2.0f - 1.0f);
+
+    return response;
+}
+
+/** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
+void readSpectrumFeed (MorvantaProcessor& p)
+{
+    constexpr int fftSize = 4096;
+
+    if (! p.analyserDataReady.load())
+        return;
+
+    while (p.analyserFifo.getNumReady() >= fftSize)
     {
-        juce::AudioBuffer<float> response (1, 17 + random.nextInt (4));
-        response.clear();
+        int start1, size1, start2, size2;
+        p.analyserFifo.prepareToRead (fftSize, start1, size1, start2, size2);
+        volatile float sink = 0.0f;
 
-        for (int i = 0; i < 7; ++i)
-            response.setSample (0, i, random.nextFloat() * 2.0f - 1.0f);
+        if (size1 > 0)
+            sink = sink + p.analyserBuffer.getSample (0, start1);
 
-        return response;
+        if (size2 > 0)
+            sink = sink + p.analyserBuffer.getSample (0, start2);
+
+        p.analyserFifo.finishedRead ((size1 + size2) / 2);
     }
 
-    /** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
-    void readSpectrumFeed (MorvantaProcessor& p)
-    {
-        constexpr int fftSize = 4096;
-
-        if (! p.analyserDataReady.load())
-            return;
-
-        while (p.analyserFifo.getNumReady() >= fftSize)
-        {
-            int start1, size1, start2, size2;
-            p.analyserFifo.prepareToRead (fftSize, start1, size1, start2, size2);
-            volatile float sink = 0.0f;
-
-            if (size1 > 0)
-                sink = sink + p.analyserBuffer.getSample (0, start1);
-
-            if (size2 > 0)
-                sink = sink + p.analyserBuffer.getSample (0, start2);
-
-            p.analyserFifo.finishedRead ((size1 + size2) / 2);
-        }
-
-        p.analyserDataReady.exchange (false);
-    }
+    p.analyserDataReady.exchange (false);
+}
 } // namespace
 
 TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)

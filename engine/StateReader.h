@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include <juce_core/juce_core.h>
+
+/** Reads the host state that MorvantaProcessor::getStateInformation writes (JUCE's
+    XML-in-binary: a magic number, the text length, the UTF-8 text). Depends on juce_core only,
+    so the fuzz target builds it as the plug-in does. */
+namespace StateReader
+{
+/** The saved XML, or nullptr unless the whole text is present and parses cleanly. JUCE's
+        own reader parses whatever part of the text is there, so a truncated blob would apply
+        half a project. Any thread; allocates. */
+std::unique_ptr<juce::XmlElement> parse (const void* data, int sizeInBytes);
+} // namespace StateReader
