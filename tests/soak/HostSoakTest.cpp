@@ -12,16 +12,11 @@
 #include <thread>
 
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
 
 namespace
 {
-// The deepest designed gain is the clean low end (+40 dB) at full output (+20 dB); the
-// saturated path is bounded by the wave functions whatever the input. Anything beyond this
-// is a runaway, not a setting.
-constexpr float designedGain = 1000.0f;
-constexpr float saturatedHeadroom = 1000.0f;
-
 double soakSeconds()
 {
     const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_SOAK_SECONDS", "60");
@@ -83,7 +78,7 @@ struct SignalGenerator
     juce::int64 frame = 0;
 };
 
-class AudioThread
+class AudioThread : public SoakSupport::AudioThread
 {
 public:
     AudioThread (juce::AudioPluginInstance& p, int channelsIn, int maxBlockIn, const std::vector<int>& sizesIn, double sampleRate, int seed, std::int64_t perCall)
@@ -97,22 +92,9 @@ public:
     {
         buffer.setSize (channels, maxBlock);
         oddCalls.reserve (4);
-        thread = std::thread ([this]
-            { run(); });
+        start();
     }
 
-    ~AudioThread() { stop(); }
-
-    void stop()
-    {
-        running = false;
-
-        if (thread.joinable())
-            thread.join();
-    }
-
-    std::atomic<bool> running{ true };
-    std::atomic<bool> failed{ false };
     juce::String failure;
     juce::int64 blocks = 0;
     double worstBlockSeconds = 0.0;
@@ -132,8 +114,10 @@ public:
     };
     std::vector<OddCall> oddCalls;
 
+    ~AudioThread() override { stop(); }
+
 private:
-    void run()
+    void run() override
     {
         juce::MidiBuffer midi;
         AllocationCounter::markCurrentThreadAsAudioThread (true);
@@ -150,13 +134,14 @@ private:
             const float inputPeak = block.getMagnitude (0, n);
 
             const auto allocationsBefore = AllocationCounter::audioThreadAllocations();
-            const auto start = std::chrono::steady_clock::now();
+            const auto began = std::chrono::steady_clock::now();
             plugin.processBlock (block, midi);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
             const auto callAllocations = AllocationCounter::audioThreadAllocations() - allocationsBefore;
 
-            if (callAllocations > expectedPerCall + wrapperSlack && oddCalls.size() < 4)
+            if (callAllocations > expectedPerCall + wrapperSlack && oddCalls.size() < oddCalls.capacity())
                 oddCalls.push_back ({ blocks, n, callAllocations });
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+
             worstBlockSeconds = juce::jmax (worstBlockSeconds, took.count());
             ++blocks;
 
@@ -165,7 +150,7 @@ private:
                 {
                     const float y = block.getSample (c, i);
 
-                    if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
+                    if (! SoakSupport::withinBound (y, inputPeak))
                     {
                         failure = "sample " + juce::String (y) + " for input peak " + juce::String (inputPeak);
                         failed = true;
@@ -184,7 +169,6 @@ private:
     SignalGenerator generator;
     juce::Random random;
     juce::AudioBuffer<float> buffer;
-    std::thread thread;
 };
 
 void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }

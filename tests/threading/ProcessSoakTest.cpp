@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/SoakSupport.h"
 
 #ifndef MORVANTA_THREADING_DEFAULT_SECONDS
 #define MORVANTA_THREADING_DEFAULT_SECONDS "10"
@@ -18,18 +20,13 @@
 
 namespace
 {
-// Same documented bound as the host soak: +40 dB clean low end at +20 dB output, plus the
-// saturated path's fixed ceiling.
-constexpr float designedGain = 1000.0f;
-constexpr float saturatedHeadroom = 1000.0f;
-
 double durationSeconds()
 {
     const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_THREADING_SECONDS", MORVANTA_THREADING_DEFAULT_SECONDS);
     return juce::jmax (0.5, text.getDoubleValue());
 }
 
-class AudioThread
+class AudioThread : public SoakSupport::AudioThread
 {
 public:
     AudioThread (MorvantaProcessor& p, int channelsIn, int maxBlockIn, int seed)
@@ -39,28 +36,17 @@ public:
         , random (seed)
     {
         storage.setSize (channels, maxBlock);
-        thread = std::thread ([this]
-            { run(); });
+        start();
     }
 
-    ~AudioThread() { stop(); }
+    ~AudioThread() override { stop(); }
 
-    void stop()
-    {
-        running = false;
-
-        if (thread.joinable())
-            thread.join();
-    }
-
-    std::atomic<bool> running{ true };
-    std::atomic<bool> failed{ false };
     float badSample = 0.0f;
     juce::int64 blocks = 0;
     std::int64_t allocations = 0;
 
 private:
-    void run()
+    void run() override
     {
         juce::MidiBuffer midi;
         AllocationCounter::markCurrentThreadAsAudioThread (true);
@@ -96,7 +82,7 @@ private:
                 {
                     const float y = block.getSample (c, i);
 
-                    if (! std::isfinite (y) || std::abs (y) > designedGain * inputPeak + saturatedHeadroom)
+                    if (! SoakSupport::withinBound (y, inputPeak))
                     {
                         badSample = y;
                         failed = true;
@@ -113,18 +99,7 @@ private:
     juce::Random random;
     juce::AudioBuffer<float> storage;
     double phase = 0.0;
-    std::thread thread;
 };
-
-void prepare (MorvantaProcessor& p, double rate, int block, int channels)
-{
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-    layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-    p.setBusesLayout (layout);
-    p.setRateAndBufferSizeDetails (rate, block);
-    p.prepareToPlay (rate, block);
-}
 
 juce::AudioBuffer<float> consoleResponse (juce::Random& random)
 {
@@ -174,7 +149,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
     {
         SCOPED_TRACE (channels);
         MorvantaProcessor p;
-        prepare (p, 48000.0, 512, channels);
+        ProcessorTestSupport::prepare (p, 48000.0, 512, channels);
 
         const auto end = juce::Time::getMillisecondCounterHiRes() + seconds * 500.0;
         auto audio = std::make_unique<AudioThread> (p, channels, 512, random.nextInt());
@@ -224,7 +199,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 blocks += audio->blocks;
                 EXPECT_EQ (audio->allocations, 0);
                 p.releaseResources();
-                prepare (p, random.nextBool() ? 44100.0 : 96000.0, 64 + random.nextInt (1000), channels);
+                ProcessorTestSupport::prepare (p, random.nextBool() ? 44100.0 : 96000.0, 64 + random.nextInt (1000), channels);
                 audio = std::make_unique<AudioThread> (p, channels, static_cast<int> (p.spec.maximumBlockSize), random.nextInt());
             }
             else
