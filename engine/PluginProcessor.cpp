@@ -3,40 +3,41 @@
 #include <cmath>
 #include <limits>
 
+#include "editor/PluginEditor.h"
 #include "engine/BlockSplitter.h"
 #include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
 
 namespace
 {
-    constexpr double powerFadeSeconds = 0.02;
-    constexpr double shelfSmoothingSeconds = 0.5;
-    constexpr double outputRampSeconds = 0.3;
-    constexpr float shelfQ = 0.4f;
-    constexpr float cleanShelfHz = 140.0f;
-    constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
-    constexpr float brightShelfHz = 7000.0f;
-    constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
-    constexpr const char* driveModeProperty = "driveMode";
+constexpr double powerFadeSeconds = 0.02;
+constexpr double shelfSmoothingSeconds = 0.5;
+constexpr double outputRampSeconds = 0.3;
+constexpr float shelfQ = 0.4f;
+constexpr float cleanShelfHz = 140.0f;
+constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
+constexpr float brightShelfHz = 7000.0f;
+constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
+constexpr const char* driveModeProperty = "driveMode";
 
-    // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
-    // (even a flat shelf then blows up), so its corner moves down with the rate.
-    std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
-    {
-        return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
-    }
+// At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
+// (even a flat shelf then blows up), so its corner moves down with the rate.
+std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
+{
+    return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
+}
 
-    juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
+juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
 
-    std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id, const char* name, float start, float end, float interval, float skew, float defaultValue)
-    {
-        return std::make_unique<juce::AudioParameterFloat> (pid (id), name, juce::NormalisableRange<float> (start, end, interval, skew), defaultValue);
-    }
+std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id, const char* name, float start, float end, float interval, float skew, float defaultValue)
+{
+    return std::make_unique<juce::AudioParameterFloat> (pid (id), name, juce::NormalisableRange<float> (start, end, interval, skew), defaultValue);
+}
 
-    std::unique_ptr<juce::AudioParameterBool> makeBool (const char* id, const char* name, bool defaultValue)
-    {
-        return std::make_unique<juce::AudioParameterBool> (pid (id), name, defaultValue);
-    }
+std::unique_ptr<juce::AudioParameterBool> makeBool (const char* id, const char* name, bool defaultValue)
+{
+    return std::make_unique<juce::AudioParameterBool> (pid (id), name, defaultValue);
+}
 } // namespace
 
 //==============================================================================
@@ -104,8 +105,8 @@ bool MorvantaProcessor::acceptsMidi() const { return false; }
 bool MorvantaProcessor::producesMidi() const { return false; }
 bool MorvantaProcessor::isMidiEffect() const { return false; }
 
-juce::AudioProcessorEditor* MorvantaProcessor::createEditor() { return nullptr; }
-bool MorvantaProcessor::hasEditor() const { return false; }
+juce::AudioProcessorEditor* MorvantaProcessor::createEditor() { return new MorvantaProcessorEditor (*this, parameters); }
+bool MorvantaProcessor::hasEditor() const { return true; }
 
 int MorvantaProcessor::getNumPrograms() { return 1; }
 int MorvantaProcessor::getCurrentProgram() { return 0; }
@@ -252,7 +253,8 @@ void MorvantaProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
 {
     const juce::ScopedNoDenormals noDenormals;
 
-    BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
+    BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk)
+        { processChunk (chunk); });
 }
 
 void MorvantaProcessor::selectDriveMode()

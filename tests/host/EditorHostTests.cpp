@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "tools/host/HostedPlugin.h"
+
+namespace
+{
+constexpr double rate = 48000.0;
+constexpr int block = 256;
+
+void pump (int milliseconds)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+/** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
+        thread does while the user works in the editor. */
+class AudioThread
+{
+public:
+    explicit AudioThread (juce::AudioPluginInstance& p)
+        : plugin (p)
+        , thread ([this]
+              { run(); })
+    {
+    }
+
+    ~AudioThread()
+    {
+        running = false;
+        thread.join();
+    }
+
+    int blocks() const { return processed.load(); }
+
+private:
+    void run()
+    {
+        juce::AudioBuffer<float> buffer (2, block);
+        juce::MidiBuffer midi;
+        double phase = 0.0;
+
+        while (running)
+        {
+            for (int i = 0; i < block; ++i)
+            {
+                const auto v = 0.5f * (float) std::sin (phase);
+                phase += juce::MathConstants<double>::twoPi * 110.0 / rate;
+                buffer.setSample (0, i, v);
+                buffer.setSample (1, i, v);
+            }
+
+            plugin.processBlock (buffer, midi);
+            ++processed;
+            std::this_thread::sleep_for (std::chrono::microseconds ((int) (1.0e6 * block / rate)));
+        }
+    }
+
+    juce::AudioPluginInstance& plugin;
+    std::atomic<bool> running{ true };
+    std::atomic<int> processed{ 0 };
+    std::thread thread;
+};
+
+/** The plug-in's view in a window on the desktop, as a DAW shows it. */
+class HostWindow
+{
+public:
+    explicit HostWindow (juce::AudioPluginInstance& plugin)
+        : editor (plugin.createEditorIfNeeded())
+    {
+        if (editor == nullptr)
+            return;
+
+        window.setOpaque (true);
+        window.addAndMakeVisible (*editor);
+        window.setBounds (0, 0, editor->getWidth(), editor->getHeight());
+        window.addToDesktop (0);
+        window.setVisible (true);
+        settle();
+    }
+
+    ~HostWindow()
+    {
+        window.removeChildComponent (editor.get());
+        editor.reset();
+        window.removeFromDesktop();
+        pump (50);
+    }
+
+    /** Asks for a size as a host does when the user drags its window frame, and returns what the
+            plug-in's constraints made of it. */
+    juce::Rectangle<int> resizeTo (int w, int h)
+    {
+        editor->setSize (w, h);
+        window.setSize (editor->getWidth(), editor->getHeight());
+        settle();
+        return editor->getLocalBounds();
+    }
+
+    /** Lets both sides exchange their size and paint. */
+    void settle()
+    {
+        for (int i = 0; i < 10; ++i)
+        {
+            pump (20);
+            window.setSize (editor->getWidth(), editor->getHeight());
+        }
+    }
+
+    std::unique_ptr<juce::AudioProcessorEditor> editor;
+    juce::Component window;
+};
+
+bool haveDisplay()
+{
+    return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
+}
+
+/** A grab of the whole X screen with ImageMagick's import, when it is installed. */
+void grabScreen (const juce::String& name)
+{
+    const auto import = juce::File ("/usr/bin/import");
+    const auto dir = juce::SystemStats::getEnvironmentVariable ("MORVANTA_TEST_BINARY_DIR", {});
+
+    if (! import.existsAsFile() || dir.isEmpty())
+        return;
+
+    juce::ChildProcess grab;
+
+    if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (dir).getChildFile (name).getFullPathName() }))
+        grab.waitForProcessToFinish (10000);
+}
+} // namespace
+
+TEST (HostedEditor, OpensResizesWithinTheLimitsClosesAndReopensAtTheLastSize)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    juce::String error;
+    auto plugin = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    ASSERT_NE (plugin, nullptr) << error;
+    ASSERT_TRUE (plugin->hasEditor());
+    plugin->prepareToPlay (rate, block);
+
+    {
+        AudioThread audio (*plugin);
+
+        {
+            HostWindow host (*plugin);
+            ASSERT_NE (host.editor, nullptr);
+            EXPECT_EQ (host.editor->getLocalBounds(), juce::Rectangle<int> (900, 350));
+
+            EXPECT_EQ (host.resizeTo (1800, 700), juce::Rectangle<int> (1800, 700));
+            pump (1000); // the display waits a few ticks with data after each resize
+            grabScreen ("hosted-editor-1800.png");
+
+            // Past the maximum, and off the aspect ratio: the plug-in's constraints win.
+            const auto tooLarge = host.resizeTo (2400, 900);
+            EXPECT_LE (tooLarge.getWidth(), 1800);
+            EXPECT_LE (tooLarge.getHeight(), 700);
+
+            const auto offAspect = host.resizeTo (1000, 350);
+            EXPECT_NEAR ((double) offAspect.getWidth() / offAspect.getHeight(), 900.0 / 350.0, 0.02) << offAspect.toString();
+
+            const auto tooSmall = host.resizeTo (200, 80);
+            EXPECT_GE (tooSmall.getWidth(), 450);
+            EXPECT_GE (tooSmall.getHeight(), 175);
+
+            EXPECT_EQ (host.resizeTo (900, 350), juce::Rectangle<int> (900, 350));
+            pump (1000);
+            grabScreen ("hosted-editor.png");
+            EXPECT_EQ (host.resizeTo (1260, 490), juce::Rectangle<int> (1260, 490));
+        }
+
+        {
+            HostWindow host (*plugin);
+            ASSERT_NE (host.editor, nullptr);
+            EXPECT_EQ (host.editor->getLocalBounds(), juce::Rectangle<int> (1260, 490)) << "a new view opens at the last size";
+        }
+
+        EXPECT_GT (audio.blocks(), 0);
+    }
+
+    plugin->releaseResources();
+}
