@@ -1,12 +1,14 @@
 #include "engine/PluginProcessor.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "editor/PluginEditor.h"
 #include "engine/BlockSplitter.h"
 #include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
+#include "engine/PresetReader.h"
 
 namespace
 {
@@ -200,6 +202,38 @@ std::unique_ptr<juce::XmlElement> MorvantaProcessor::parseSavedState (const void
         return nullptr;
 
     return xml;
+}
+
+void MorvantaProcessor::loadPreset (juce::File presetFile)
+{
+    juce::FileInputStream stream (presetFile);
+    auto tree = stream.openedOk() ? readPresetTree (stream, stream.getTotalLength()) : juce::ValueTree();
+
+    // An invalid tree as the state would cut every parameter off from it (and from the saved
+    // host state), so a file without a readable tree is refused like one that does not open.
+    if (! tree.isValid())
+    {
+        std::puts ("LOAD PRESET ERROR");
+        return;
+    }
+
+    // A value that is not a number would pass the parameters' range limits and reach the audio;
+    // it counts as no value, which sets the parameter's default.
+    for (auto child : tree)
+        if (child.hasProperty ("value") && std::isnan (static_cast<float> (child["value"])))
+            child.removeProperty ("value", nullptr);
+
+    // A parameter that the file leaves out keeps its value. The framework would give it a child
+    // without a "value" when it has not moved since its last write, and the saved host state would
+    // then bring it back at its default; a child with the present value avoids that.
+    for (auto* parameter : getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+            if (const auto& id = ranged->getParameterID(); ! tree.getChildWithProperty ("id", id).isValid())
+                tree.appendChild (juce::ValueTree ("PARAM", { { "id", id }, { "value", parameters.getRawParameterValue (id)->load() } }), nullptr);
+
+    // Under the tree's lock the parameters relink to the new children and take their values (or
+    // their defaults where a child has no "value").
+    parameters.replaceState (tree);
 }
 
 //==============================================================================

@@ -68,6 +68,11 @@ public:
         thread (the only producer). */
     void pushToSpectrumFeed (const juce::AudioBuffer<float>& processed);
 
+    /** Makes the tree held by a preset file the parameter state, which sets every parameter that
+        has a child in it (values in the parameters' own units). Prints "LOAD PRESET ERROR" and
+        changes nothing when the file cannot be opened or holds no readable tree. Message thread. */
+    void loadPreset (juce::File presetFile);
+
     //==============================================================================
     /** Console last chosen in the editor: 1 "-", 2 "U", 3 "A", 4 "S", 5 "N". Message thread. */
     int consoleIndex = 1;
