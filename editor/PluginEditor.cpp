@@ -2,7 +2,9 @@
 
 #include <MorvantaBinaryData.h>
 
+#include "editor/BundleLocation.h"
 #include "editor/Palette.h"
+#include "engine/ConsoleLibrary.h"
 #include "engine/GrainMath.h"
 #include "engine/ParameterIDs.h"
 #include "engine/PluginProcessor.h"
@@ -16,11 +18,20 @@ juce::Image imageFromResource (const char* data, int size)
 
 constexpr int driveModeGroup = 1;
 constexpr int consoleGroup = 2;
+
+// Menu item heights follow the window: 24 pixels in a 350-pixel-high editor.
+constexpr double menuItemHeightPerWindowHeight = 0.07;
+
+struct CompareNamesIgnoringCase
+{
+    static int compareElements (const juce::File& a, const juce::File& b) { return a.getFullPathName().compareIgnoreCase (b.getFullPathName()); }
+};
 } // namespace
 
 MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::AudioProcessorValueTreeState& vts)
     : juce::AudioProcessorEditor (p)
     , processorRef (p)
+    , presetFolder (BundleLocation::presetFolder())
     , analyser (p)
 {
     setLookAndFeel (&look);
@@ -112,12 +123,45 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     distoButton.onClick = driveModeHandler (distoButton, GrainMath::disto);
     fuzzButton.onClick = driveModeHandler (fuzzButton, GrainMath::fuzz);
 
+    const std::pair<juce::TextButton*, int> consoles[] = { { &offConsoleButton, ConsoleLibrary::none }, { &uConsoleButton, ConsoleLibrary::u }, { &aConsoleButton, ConsoleLibrary::a }, { &sConsoleButton, ConsoleLibrary::s }, { &nConsoleButton, ConsoleLibrary::n } };
+
+    // Acting only while the button is on ignores the notifications of buttons that the radio
+    // group or a parameter switches off.
+    for (const auto& [button, index] : consoles)
+        button->onClick = [this, b = button, i = index]
+        {
+            if (b->getToggleState())
+                loadConsole (i, b);
+        };
+
+    for (const auto& [button, index] : consoles)
+        attachCaptionHighlight (*button, index);
+
     // Only a click of the pointer acts at once; a host or preset change of the power parameter
     // reaches the engine at its next chunk.
     powerButton.onClick = [this]
     {
         if (powerButton.isMouseOverOrDragging())
             processorRef.effectOff.store (! powerButton.getToggleState());
+    };
+
+    presetsButton.onClick = [this]
+    { showPresetMenu(); };
+
+    previousPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (-1);
+    };
+
+    nextPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (1);
     };
 
     driveKnob.onValueChange = [this]
@@ -172,6 +216,148 @@ void MorvantaProcessorEditor::createLabel (juce::Label& label, juce::String text
     label.setText (text, juce::dontSendNotification);
     label.setJustificationType (juce::Justification::centred);
     label.attachToComponent (owner, false);
+}
+
+//==============================================================================
+void MorvantaProcessorEditor::loadConsole (int index, juce::Button* button)
+{
+    if (! button->getToggleState())
+        return;
+
+    processorRef.consoleIndex.store (index);
+    ConsoleLibrary::applyConsole (processorRef.console, index, (float) driveKnob.getValue(), formatManager);
+}
+
+void MorvantaProcessorEditor::attachCaptionHighlight (juce::TextButton& button, int index)
+{
+    button.onStateChange = [this, &button, index]
+    {
+        const auto lit = button.getState() != juce::Button::buttonNormal && index != ConsoleLibrary::none;
+        consoleLabel.setColour (juce::Label::textColourId, lit ? greyWhiteQuelm : blackQuelm);
+    };
+}
+
+//==============================================================================
+juce::String MorvantaProcessorEditor::shownName (const juce::File& preset)
+{
+    return preset.getFileNameWithoutExtension().substring (2);
+}
+
+void MorvantaProcessorEditor::loadPresetFiles()
+{
+    presetFiles.clear();
+
+    for (const auto& entry : juce::RangedDirectoryIterator (presetFolder, false, "*.mrv", juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles))
+        presetFiles.add (entry.getFile());
+
+    // juce::File's own order follows the file system's case rule, which on Linux is case-sensitive.
+    if (presetFiles.size() >= 2)
+    {
+        CompareNamesIgnoringCase byName;
+        presetFiles.sort (byName);
+    }
+}
+
+void MorvantaProcessorEditor::stepPreset (int step)
+{
+    const auto n = presetFiles.size();
+
+    if (n == 0)
+        return;
+
+    auto c = currentPreset + step;
+
+    if (c < 1)
+        c = n;
+
+    if (c > n)
+        c = 1;
+
+    currentPreset = c;
+    processorRef.loadPreset (presetFiles[c - 1]);
+    presetsButton.setButtonText (shownName (presetFiles[c - 1]));
+}
+
+void MorvantaProcessorEditor::showPresetMenu()
+{
+    juce::PopupMenu* const categories[] = { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
+
+    // A click that turns the toggle off, or one that did not come from the pointer, opens nothing.
+    if (! presetsButton.isMouseOverOrDragging() || ! presetsButton.getToggleState())
+    {
+        presetMenu.clear();
+
+        for (auto* menu : categories)
+            menu->clear();
+
+        return;
+    }
+
+    const auto H = getHeight();
+    loadPresetFiles();
+    const auto listed = presetFiles;
+
+    presetMenu.addSectionHeader ("FACTORY");
+
+    const char* const prefixes[] = { "0", "1", "2", "3", "4", "5" };
+
+    // Item IDs are 1-based list positions, so entries in no category leave gaps.
+    for (int i = 0; i < presetFiles.size(); ++i)
+    {
+        const auto name = presetFiles[i].getFileNameWithoutExtension();
+
+        for (int category = 0; category < 6; ++category)
+        {
+            if (name.startsWith (prefixes[category]))
+            {
+                categories[category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
+                break;
+            }
+        }
+    }
+
+    const char* const titles[] = { "Mastering", "Vocal", "Drum", "Guitar", "Bass", "Synth" };
+
+    for (int category = 0; category < 6; ++category)
+        presetMenu.addSubMenu (titles[category], *categories[category], true);
+
+    presetMenu.addSectionHeader (juce::String ("Version: ") + JucePlugin_VersionString);
+
+    // The menu hangs below a stand-in for the PRESETS button; it keeps the screen area it was
+    // given after the stand-in goes.
+    juce::TextButton target;
+    addAndMakeVisible (target);
+    target.setBounds (presetsButton.getBounds());
+
+    const auto options = juce::PopupMenu::Options()
+                             .withTargetComponent (&target)
+                             .withMinimumWidth (presetsButton.getWidth())
+                             .withMinimumNumColumns (1)
+                             .withStandardItemHeight ((int) (H * menuItemHeightPerWindowHeight));
+
+    presetMenu.showMenuAsync (options,
+        juce::ModalCallbackFunction::create ([this, safe = juce::Component::SafePointer<MorvantaProcessorEditor> (this), listed] (int result)
+            {
+                if (safe != nullptr)
+                    presetMenuClosed (result, listed); }));
+}
+
+void MorvantaProcessorEditor::presetMenuClosed (int result, const juce::Array<juce::File>& listed)
+{
+    presetMenu.clear();
+
+    for (auto* menu : { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu })
+        menu->clear();
+
+    presetsButton.setToggleState (false, juce::dontSendNotification);
+
+    if (result <= 0)
+        return;
+
+    currentPreset = result;
+    processorRef.loadPreset (listed[result - 1]);
+    // The list may have been rescanned since the menu opened; a vanished entry shows no name.
+    presetsButton.setButtonText (juce::isPositiveAndBelow (currentPreset - 1, presetFiles.size()) ? shownName (presetFiles[currentPreset - 1]) : juce::String());
 }
 
 //==============================================================================

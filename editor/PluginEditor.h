@@ -42,6 +42,17 @@ public:
     /** Makes the caption of a knob, kept above the knob by the framework. */
     void createLabel (juce::Label&, juce::String text, juce::Component* owner);
 
+    /** Replaces presetFiles with the "*.mrv" entries (files and folders, any case, hidden ones
+        left out, not recursive) of the preset folder, sorted by name ignoring case. */
+    void loadPresetFiles();
+    /** Steps currentPreset by -1 or +1 with wrap-around, loads that preset and shows its name on
+        the PRESETS button. Nothing happens while the list is empty. */
+    void stepPreset (int step);
+
+    /** Name a preset is shown by: its file name without extension, less the category character
+        and the one after it. */
+    static juce::String shownName (const juce::File& preset);
+
     /** Aspect ratio of the window, 900 / 350 worked out in single precision. */
     static constexpr double aspectRatio = 2.5714285373687744;
     static constexpr int minimumWidth = 450, minimumHeight = 175;
@@ -55,7 +66,9 @@ public:
     juce::AudioFormatManager formatManager;
 
     juce::Array<juce::File> presetFiles;
-    int currentPreset = 0;
+    int currentPreset = 0; // 1-based position in presetFiles of the last preset loaded; 0 for none
+    /** Where the factory presets are looked for: the bundle's Contents/Resources/Presets. */
+    juce::File presetFolder;
 
     juce::TextButton softButton, tubeButton, tapeButton, distoButton, fuzzButton;
     juce::TextButton offConsoleButton, uConsoleButton, aConsoleButton, sConsoleButton, nConsoleButton;
@@ -99,6 +112,13 @@ public:
     juce::Image panelTexture;
 
 private:
+    /** Hands the console of a console button to the engine, when that button is on. */
+    void loadConsole (int index, juce::Button* button);
+    /** Lights the "CONSOLE" caption while the pointer is over or presses a console button. */
+    void attachCaptionHighlight (juce::TextButton& button, int index);
+    void showPresetMenu();
+    void presetMenuClosed (int result, const juce::Array<juce::File>& listed);
+
     /** Everything resized placed last, for paint. */
     EditorLayout layout;
 

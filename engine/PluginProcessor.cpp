@@ -6,6 +6,7 @@
 
 #include "editor/PluginEditor.h"
 #include "engine/BlockSplitter.h"
+#include "engine/ConsoleLibrary.h"
 #include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
 #include "engine/PresetReader.h"
@@ -21,6 +22,7 @@ constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of t
 constexpr float brightShelfHz = 7000.0f;
 constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
 constexpr const char* driveModeProperty = "driveMode";
+constexpr const char* consoleIndexProperty = "consoleIndex";
 
 // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
 // (even a flat shelf then blows up), so its corner moves down with the rate.
@@ -148,6 +150,9 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
         // Disto has no parameter: without this a project saved in Disto would reopen in
         // whatever mode the parameters give.
         xml->setAttribute (driveModeProperty, grain.driveMode.load());
+        // The engine never reads the console parameters (and "N" has none): the console heard
+        // is the one last handed to the stage.
+        xml->setAttribute (consoleIndexProperty, consoleIndex.load());
         copyXmlToBinary (*xml, destData);
     }
 }
@@ -160,7 +165,9 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
         return;
 
     const auto savedMode = xml->getStringAttribute (driveModeProperty);
+    const auto savedConsole = xml->getStringAttribute (consoleIndexProperty);
     xml->removeAttribute (driveModeProperty);
+    xml->removeAttribute (consoleIndexProperty);
 
     const auto restored = juce::ValueTree::fromXml (*xml);
 
@@ -172,6 +179,20 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
     if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
         grain.driveMode.store (savedMode[0] - '0');
+
+    // Applied after the parameters, so its threshold follows the restored Drive, and an open
+    // editor's console buttons (which react to the parameters) cannot leave another console
+    // behind. Without an index (older or foreign states) the stage stays as it is.
+    if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex (savedConsole[0] - '0'))
+        restoreConsole (savedConsole[0] - '0');
+}
+
+void MorvantaProcessor::restoreConsole (int index)
+{
+    consoleIndex.store (index);
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    ConsoleLibrary::applyConsole (console, index, driveValue.load(), formats);
 }
 
 std::unique_ptr<juce::XmlElement> MorvantaProcessor::parseSavedState (const void* data, int sizeInBytes)

@@ -42,7 +42,7 @@ struct EngineSettings
 
 EngineSettings engineSettings (MorvantaProcessor& p)
 {
-    return { p.grain.driveMode.load(), p.effectOff.load(), p.console.off.load(), p.console.hotMakeup.load(), p.console.invertIR, p.console.irPending, p.console.getRequestedThresholdDb(), p.consoleIndex };
+    return { p.grain.driveMode.load(), p.effectOff.load(), p.console.off.load(), p.console.hotMakeup.load(), p.console.invertIR, p.console.irPending, p.console.getRequestedThresholdDb(), p.consoleIndex.load() };
 }
 } // namespace
 
@@ -165,7 +165,7 @@ TEST (EditorLife, TwoModesOnAtOpeningLeaveOnlyTheLastAttachedOne)
     // Still no handler ran: the engine's mode and console are untouched.
     EXPECT_EQ (processor.grain.driveMode.load(), GrainMath::tape);
     EXPECT_TRUE (processor.console.off.load());
-    EXPECT_EQ (processor.consoleIndex, 1);
+    EXPECT_EQ (processor.consoleIndex.load(), 1);
 }
 
 TEST (EditorLife, KnobsShowTheParameterTextAndTheirUnit)

@@ -82,6 +82,21 @@ private:
     std::unique_ptr<juce::Component> window;
 };
 
+/** A preset file holding the given parameter values (IDs and values in their own units). */
+inline juce::File writePreset (const juce::File& folder, const juce::String& name, std::initializer_list<std::pair<const char*, float>> values)
+{
+    juce::ValueTree tree ("Parameters");
+
+    for (const auto& [id, value] : values)
+        tree.appendChild (juce::ValueTree ("PARAM", { { "id", id }, { "value", value } }), nullptr);
+
+    auto file = folder.getChildFile (name);
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    tree.writeToStream (out);
+    return file;
+}
+
 /** Popup menu windows (main menu and open submenus) on the desktop. */
 inline std::vector<juce::Component*> menuWindows()
 {

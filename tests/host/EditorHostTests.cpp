@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/PluginProcessor.h"
 #include "tools/host/HostedPlugin.h"
 
 namespace
@@ -120,6 +121,66 @@ bool haveDisplay()
     return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
 }
 
+/** Runs a command line to its end and returns what it printed. */
+juce::String run (const juce::StringArray& command)
+{
+    juce::ChildProcess process;
+
+    if (! process.start (command))
+        return {};
+
+    const auto output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (10000);
+    return output;
+}
+
+/** Real pointer input through the X server's test extension, as a user's mouse gives it. */
+struct XPointer
+{
+    static bool available() { return juce::File ("/usr/bin/xdotool").existsAsFile(); }
+
+    static void moveTo (juce::Point<int> p)
+    {
+        run ({ "/usr/bin/xdotool", "mousemove", juce::String (p.x), juce::String (p.y) });
+        pump (150);
+    }
+
+    static void click (juce::Point<int> p)
+    {
+        moveTo (p);
+        run ({ "/usr/bin/xdotool", "click", "1" });
+        pump (300);
+    }
+
+    /** Screen bounds of the plug-in's open popup menu windows, oldest first. */
+    static std::vector<juce::Rectangle<int>> menuWindows()
+    {
+        std::vector<juce::Rectangle<int>> found;
+        const auto ids = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^menu$" }).trim());
+
+        for (const auto& id : ids)
+        {
+            if (id.isEmpty())
+                continue;
+
+            // "X=..", "Y=..", "WIDTH=..", "HEIGHT=.." lines.
+            const auto lines = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "getwindowgeometry", "--shell", id }));
+            auto value = [&] (const char* key)
+            {
+                for (const auto& line : lines)
+                    if (line.startsWith (juce::String (key) + "="))
+                        return line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
+
+                return 0;
+            };
+
+            found.push_back ({ value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT") });
+        }
+
+        return found;
+    }
+};
+
 /** A grab of the whole X screen with ImageMagick's import, when it is installed. */
 void grabScreen (const juce::String& name)
 {
@@ -185,6 +246,85 @@ TEST (HostedEditor, OpensResizesWithinTheLimitsClosesAndReopensAtTheLastSize)
 
         EXPECT_GT (audio.blocks(), 0);
     }
+
+    plugin->releaseResources();
+}
+
+TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    if (! XPointer::available())
+        GTEST_SKIP() << "xdotool is not installed (scripts/common.sh installs it)";
+
+    const auto bundle = HostedPlugin::defaultBundle();
+    const auto chosen = bundle.getChildFile ("Contents/Resources/Presets/0-Bus Warmth.mrv");
+    ASSERT_TRUE (chosen.existsAsFile()) << "the first Mastering preset of the factory set";
+
+    juce::String error;
+    auto plugin = HostedPlugin::load (bundle, rate, block, error);
+    ASSERT_NE (plugin, nullptr) << error;
+    plugin->prepareToPlay (rate, block);
+
+    // What loading that preset gives, worked out in-process on the file itself.
+    MorvantaProcessor expected;
+    expected.loadPreset (chosen);
+
+    auto hostValues = [&]
+    {
+        std::vector<float> values;
+
+        for (int i = 0; i < 15; ++i)
+            values.push_back (plugin->getParameters()[i]->getValue());
+
+        return values;
+    };
+
+    std::vector<float> expectedValues;
+
+    for (int i = 0; i < 15; ++i)
+        expectedValues.push_back (expected.getParameters()[i]->getValue());
+
+    ASSERT_NE (hostValues(), expectedValues) << "the preset must change something";
+
+    {
+        HostWindow host (*plugin);
+        ASSERT_NE (host.editor, nullptr);
+        const auto origin = host.window.getScreenPosition();
+
+        // PRESETS at 900 x 350 lies at (337, 3, 225, 39).
+        XPointer::click (origin + juce::Point<int> (337 + 112, 3 + 19));
+        const auto menus = XPointer::menuWindows();
+        ASSERT_EQ (menus.size(), 1u) << "the preset menu opened";
+        const auto menu = menus.front();
+
+        // Six category rows of 24 pixels (0.07 x 350) between the two section headers, inside a
+        // 2-pixel border; hovering "Mastering", right below "FACTORY", opens it beside the menu.
+        const auto headerHeight = (menu.getHeight() - 2 * 2 - 6 * 24) / 2;
+        ASSERT_GT (headerHeight, 0);
+        const auto mastering = juce::Point<int> (menu.getCentreX(), menu.getY() + 2 + headerHeight + 12);
+        XPointer::moveTo (mastering);
+        pump (500);
+
+        const auto open = XPointer::menuWindows();
+        ASSERT_EQ (open.size(), 2u) << "the Mastering submenu opened";
+        const auto submenu = open[0] == menu ? open[1] : open[0];
+        grabScreen ("hosted-editor-menu.png");
+
+        // Along the row into the submenu, then a click on its first preset.
+        XPointer::moveTo ({ submenu.getX() + 10, mastering.y });
+        XPointer::click ({ submenu.getCentreX(), submenu.getY() + 2 + 12 });
+        pump (300);
+
+        EXPECT_TRUE (XPointer::menuWindows().empty());
+        grabScreen ("hosted-editor-preset.png");
+    }
+
+    const auto after = hostValues();
+
+    for (int i = 0; i < 15; ++i)
+        EXPECT_NEAR (after[(size_t) i], expectedValues[(size_t) i], 1.0e-6f) << plugin->getParameters()[i]->getName (64);
 
     plugin->releaseResources();
 }
