@@ -33,8 +33,9 @@ void playMusic (MorvantaProcessor& p, double seconds, juce::Random& random)
 
 juce::File outputFolder()
 {
-    const auto dir = juce::SystemStats::getEnvironmentVariable ("MORVANTA_TEST_BINARY_DIR", {});
-    return dir.isNotEmpty() ? juce::File (dir) : juce::File::getSpecialLocation (juce::File::tempDirectory);
+    const juce::File folder (MORVANTA_TEST_OUTPUT_DIR);
+    folder.createDirectory();
+    return folder;
 }
 
 // Pixels of the two images that differ inside an area.

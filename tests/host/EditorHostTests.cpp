@@ -76,7 +76,6 @@ public:
         if (editor == nullptr)
             return;
 
-        window.setOpaque (true);
         window.addAndMakeVisible (*editor);
         window.setBounds (0, 0, editor->getWidth(), editor->getHeight());
         window.addToDesktop (0);
@@ -185,14 +184,12 @@ struct XPointer
 void grabScreen (const juce::String& name)
 {
     const auto import = juce::File ("/usr/bin/import");
-    const auto dir = juce::SystemStats::getEnvironmentVariable ("MORVANTA_TEST_BINARY_DIR", {});
-
-    if (! import.existsAsFile() || dir.isEmpty())
+    if (! import.existsAsFile())
         return;
 
     juce::ChildProcess grab;
 
-    if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (dir).getChildFile (name).getFullPathName() }))
+    if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (MORVANTA_TEST_OUTPUT_DIR).getChildFile (name).getFullPathName() }))
         grab.waitForProcessToFinish (10000);
 }
 } // namespace
