@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/JuceBenchmarkMain.h"
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -106,14 +108,5 @@ BENCHMARK (processBlock)
 
 int main (int argc, char** argv)
 {
-    // The parameter tree and the convolution's loader expect JUCE to be initialised.
-    const juce::ScopedJuceInitialiser_GUI juce;
-    benchmark::Initialize (&argc, argv);
-
-    if (benchmark::ReportUnrecognizedArguments (argc, argv))
-        return 1;
-
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithJuce (argc, argv);
 }

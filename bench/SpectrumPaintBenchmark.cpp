@@ -1,5 +1,7 @@
 #include <benchmark/benchmark.h>
 
+#include "bench/JuceBenchmarkMain.h"
+
 #include <cmath>
 
 #include "editor/SpectrumAnalyzer.h"
@@ -76,13 +78,5 @@ BENCHMARK (spectrumPaintAt1800x700)->Unit (benchmark::kMicrosecond);
 
 int main (int argc, char** argv)
 {
-    juce::ScopedJuceInitialiser_GUI juce;
-    benchmark::Initialize (&argc, argv);
-
-    if (benchmark::ReportUnrecognizedArguments (argc, argv))
-        return 1;
-
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithJuce (argc, argv);
 }

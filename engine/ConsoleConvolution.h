@@ -54,6 +54,10 @@ public:
         is still waiting. Blocks only for the few assignments inside irLock. */
     void publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate);
 
+    /** Threshold in dB last requested through setThreshold (0 dB before any request). Any
+        thread. */
+    float getRequestedThresholdDb() const noexcept { return requestedThresholdDb.load(); }
+
     /** Threshold in dB that the compressor currently works with. Audio thread (and tests). */
     float getAppliedThresholdDb() const noexcept { return appliedThresholdDb; }
 

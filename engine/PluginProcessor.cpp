@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <limits>
 
+#include "editor/PluginEditor.h"
 #include "engine/BlockSplitter.h"
+#include "engine/ConsoleLibrary.h"
 #include "engine/CutoffLimit.h"
 #include "engine/ParameterIDs.h"
 #include "engine/PresetReader.h"
@@ -13,35 +15,36 @@
 
 namespace
 {
-    const juce::Identifier paramType ("PARAM");
-    constexpr double powerFadeSeconds = 0.02;
-    constexpr double shelfSmoothingSeconds = 0.5;
-    constexpr double outputRampSeconds = 0.3;
-    constexpr float shelfQ = 0.4f;
-    constexpr float cleanShelfHz = 140.0f;
-    constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
-    constexpr float brightShelfHz = 7000.0f;
-    constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
-    constexpr const char* driveModeProperty = "driveMode";
+const juce::Identifier paramType ("PARAM");
+constexpr double powerFadeSeconds = 0.02;
+constexpr double shelfSmoothingSeconds = 0.5;
+constexpr double outputRampSeconds = 0.3;
+constexpr float shelfQ = 0.4f;
+constexpr float cleanShelfHz = 140.0f;
+constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
+constexpr float brightShelfHz = 7000.0f;
+constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
+constexpr const char* driveModeProperty = "driveMode";
+constexpr const char* consoleIndexProperty = "consoleIndex";
 
-    // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
-    // (even a flat shelf then blows up), so its corner moves down with the rate.
-    std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
-    {
-        return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
-    }
+// At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
+// (even a flat shelf then blows up), so its corner moves down with the rate.
+std::array<float, 6> brightShelf (double sampleRate, float gainFactor)
+{
+    return juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, CutoffLimit::belowNyquist (brightShelfHz, sampleRate), shelfQ, gainFactor);
+}
 
-    juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
+juce::ParameterID pid (const char* id) { return { id, ParameterIDs::parameterVersion }; }
 
-    std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id, const char* name, float start, float end, float interval, float skew, float defaultValue)
-    {
-        return std::make_unique<juce::AudioParameterFloat> (pid (id), name, juce::NormalisableRange<float> (start, end, interval, skew), defaultValue);
-    }
+std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id, const char* name, float start, float end, float interval, float skew, float defaultValue)
+{
+    return std::make_unique<juce::AudioParameterFloat> (pid (id), name, juce::NormalisableRange<float> (start, end, interval, skew), defaultValue);
+}
 
-    std::unique_ptr<juce::AudioParameterBool> makeBool (const char* id, const char* name, bool defaultValue)
-    {
-        return std::make_unique<juce::AudioParameterBool> (pid (id), name, defaultValue);
-    }
+std::unique_ptr<juce::AudioParameterBool> makeBool (const char* id, const char* name, bool defaultValue)
+{
+    return std::make_unique<juce::AudioParameterBool> (pid (id), name, defaultValue);
+}
 } // namespace
 
 //==============================================================================
@@ -109,8 +112,8 @@ bool MorvantaProcessor::acceptsMidi() const { return false; }
 bool MorvantaProcessor::producesMidi() const { return false; }
 bool MorvantaProcessor::isMidiEffect() const { return false; }
 
-juce::AudioProcessorEditor* MorvantaProcessor::createEditor() { return nullptr; }
-bool MorvantaProcessor::hasEditor() const { return false; }
+juce::AudioProcessorEditor* MorvantaProcessor::createEditor() { return new MorvantaProcessorEditor (*this, parameters); }
+bool MorvantaProcessor::hasEditor() const { return true; }
 
 int MorvantaProcessor::getNumPrograms() { return 1; }
 int MorvantaProcessor::getCurrentProgram() { return 0; }
@@ -150,6 +153,9 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
         // Disto has no parameter: without this a project saved in Disto would reopen in
         // whatever mode the parameters give.
         xml->setAttribute (driveModeProperty, grain.driveMode.load());
+        // The engine never reads the console parameters (and "N" has none): the console heard
+        // is the one last handed to the stage.
+        xml->setAttribute (consoleIndexProperty, consoleIndex.load());
         copyXmlToBinary (*xml, destData);
     }
 }
@@ -162,7 +168,9 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
         return;
 
     const auto savedMode = xml->getStringAttribute (driveModeProperty);
+    const auto savedConsole = xml->getStringAttribute (consoleIndexProperty);
     xml->removeAttribute (driveModeProperty);
+    xml->removeAttribute (consoleIndexProperty);
 
     const auto restored = juce::ValueTree::fromXml (*xml);
 
@@ -174,6 +182,20 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
     if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
         grain.driveMode.store (savedMode[0] - '0');
+
+    // Applied after the parameters, so its threshold follows the restored Drive, and an open
+    // editor's console buttons (which react to the parameters) cannot leave another console
+    // behind. Without an index (older or foreign states) the stage stays as it is.
+    if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex (savedConsole[0] - '0'))
+        restoreConsole (savedConsole[0] - '0');
+}
+
+void MorvantaProcessor::restoreConsole (int index)
+{
+    consoleIndex.store (index);
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    ConsoleLibrary::applyConsole (console, index, driveValue.load(), formats);
 }
 
 void MorvantaProcessor::loadPreset (juce::File presetFile)

@@ -74,8 +74,10 @@ public:
     void loadPreset (juce::File presetFile);
 
     //==============================================================================
-    /** Console last chosen in the editor: 1 "-", 2 "U", 3 "A", 4 "S", 5 "N". Message thread. */
-    int consoleIndex = 1;
+    /** Console last handed to the console stage (by the editor or a restored host state):
+        1 "-", 2 "U", 3 "A", 4 "S", 5 "N". Written on the message thread; saved with the host
+        state, which some hosts ask for from other threads. */
+    std::atomic<int> consoleIndex{ 1 };
 
     juce::AudioProcessorValueTreeState parameters;
 
@@ -132,6 +134,7 @@ private:
     /** Clears every filter, envelope and delay line of the chain after a non-finite output.
         Audio thread, allocation-free. */
     void resetSignalState();
+    void restoreConsole (int index);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
 

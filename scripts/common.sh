@@ -5,7 +5,7 @@ MORVANTA_PACKAGES=(
     juce-modules-source
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb x11-utils xauth
+    xvfb x11-utils xauth xdotool
 )
 
 install_packages()

@@ -35,11 +35,11 @@ ctest --test-dir "$ROOT/test" --output-on-failure --parallel "$JOBS"
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure "$ROOT/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANTA_SANITIZERS=address,undefined
-cmake --build "$ROOT/asan" --parallel "$JOBS" --target morvanta_unit_tests morvanta_host_tests morvanta_threading_tests
+cmake --build "$ROOT/asan" --parallel "$JOBS" --target morvanta_unit_tests morvanta_editor_tests morvanta_host_tests morvanta_threading_tests
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer tests"
 ctest --test-dir "$ROOT/asan" --output-on-failure --parallel "$JOBS" \
-    -L "morvanta_unit_tests|morvanta_host_tests|morvanta_threading_tests"
+    -L "morvanta_unit_tests|morvanta_editor_tests|morvanta_host_tests|morvanta_threading_tests"
 
 step "ThreadSanitizer build"
 configure "$ROOT/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANTA_SANITIZERS=thread

@@ -68,7 +68,7 @@ TEST (ProcessorFacts, FixedAnswersToTheHost)
 
     EXPECT_EQ (p.editorWidth, 900);
     EXPECT_EQ (p.editorHeight, 350);
-    EXPECT_EQ (p.consoleIndex, 1);
+    EXPECT_EQ (p.consoleIndex.load(), 1);
 }
 
 TEST (ProcessorFacts, BusesAreMonoToMonoOrStereoToStereoOnly)

@@ -31,6 +31,26 @@ inline void prepare (MorvantaProcessor& p, double rate, int block, int channels 
     p.prepareToPlay (rate, block);
 }
 
+/** A saved host state with one attribute of its root set to `value`, or removed when `value` is
+        empty, as an older or edited project would hold it. */
+inline juce::MemoryBlock withStateAttribute (const juce::MemoryBlock& saved, const char* attribute, const juce::String& value)
+{
+    auto xml = juce::AudioProcessor::getXmlFromBinary (saved.getData(), static_cast<int> (saved.getSize()));
+    juce::MemoryBlock result;
+
+    if (xml != nullptr)
+    {
+        if (value.isEmpty())
+            xml->removeAttribute (attribute);
+        else
+            xml->setAttribute (attribute, value);
+
+        juce::AudioProcessor::copyXmlToBinary (*xml, result);
+    }
+
+    return result;
+}
+
 /** A buffer of `n` frames filled by signal (channel, frame). */
 inline juce::AudioBuffer<float> make (int channels, int n, const std::function<float (int, int)>& signal)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
 
 namespace
 {
@@ -99,20 +100,7 @@ namespace
 {
     juce::MemoryBlock withDriveModeAttribute (const juce::MemoryBlock& saved, const juce::String& value)
     {
-        auto xml = juce::AudioProcessor::getXmlFromBinary (saved.getData(), static_cast<int> (saved.getSize()));
-        juce::MemoryBlock result;
-
-        if (xml != nullptr)
-        {
-            if (value.isEmpty())
-                xml->removeAttribute ("driveMode");
-            else
-                xml->setAttribute ("driveMode", value);
-
-            juce::AudioProcessor::copyXmlToBinary (*xml, result);
-        }
-
-        return result;
+        return ProcessorTestSupport::withStateAttribute (saved, "driveMode", value);
     }
 
     void silentChunk (MorvantaProcessor& p)

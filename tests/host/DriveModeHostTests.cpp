@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "tests/host/SavedStateEdit.h"
 #include "tools/host/HostedPlugin.h"
 
 namespace
@@ -49,43 +50,6 @@ void set (juce::AudioPluginInstance& plugin, const char* name, float normalised)
     auto* parameter = HostedPlugin::findParameter (plugin, name);
     ASSERT_NE (parameter, nullptr) << name;
     parameter->setValueNotifyingHost (normalised);
-}
-
-/** The host's own state blob with the engine's saved drive mode replaced, as a project
-        saved while DISTO was selected would hold it. */
-juce::MemoryBlock withSavedDriveMode (juce::AudioPluginInstance& plugin, char mode)
-{
-    juce::MemoryBlock state;
-    plugin.getStateInformation (state);
-    auto xml = juce::AudioProcessor::getXmlFromBinary (state.getData(), static_cast<int> (state.getSize()));
-
-    if (xml == nullptr)
-        return {};
-
-    for (auto* part : xml->getChildIterator())
-    {
-        juce::MemoryBlock bytes;
-
-        if (! bytes.fromBase64Encoding (part->getAllSubText()))
-            continue;
-
-        // The blob holds binary length fields before its XML text: search bytes, not a string.
-        auto* begin = static_cast<char*> (bytes.getData());
-        auto* end = begin + bytes.getSize();
-        const std::string key ("driveMode=\"");
-        auto* at = std::search (begin, end, key.begin(), key.end());
-
-        if (at + key.size() >= end)
-            continue;
-
-        at[key.size()] = mode;
-        part->deleteAllTextElements();
-        part->addTextElement (bytes.toBase64Encoding());
-    }
-
-    juce::MemoryBlock edited;
-    juce::AudioProcessor::copyXmlToBinary (*xml, edited);
-    return edited;
 }
 
 /** Amplitude of each harmonic of the fundamental in channel `channel`, over whole periods. */
@@ -154,7 +118,7 @@ std::vector<std::vector<double>> render (int channels, Character setup)
 
     if (setup == Character::disto)
     {
-        const auto state = withSavedDriveMode (*plugin, '3');
+        const auto state = SavedStateEdit::withEngineAttribute (*plugin, "driveMode", '3');
         EXPECT_GT (state.getSize(), 0u);
         plugin->setStateInformation (state.getData(), static_cast<int> (state.getSize()));
     }

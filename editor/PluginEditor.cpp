@@ -1,0 +1,458 @@
+#include "editor/PluginEditor.h"
+
+#include <MorvantaBinaryData.h>
+
+#include "editor/BundleLocation.h"
+#include "editor/Palette.h"
+#include "engine/ConsoleLibrary.h"
+#include "engine/GrainMath.h"
+#include "engine/ParameterIDs.h"
+#include "engine/PluginProcessor.h"
+
+namespace
+{
+juce::Image imageFromResource (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+constexpr int driveModeGroup = 1;
+constexpr int consoleGroup = 2;
+
+// Menu item heights follow the window: 24 pixels in a 350-pixel-high editor.
+constexpr double menuItemHeightPerWindowHeight = 0.07;
+
+struct CompareNamesIgnoringCase
+{
+    static int compareElements (const juce::File& a, const juce::File& b) { return a.getFullPathName().compareIgnoreCase (b.getFullPathName()); }
+};
+} // namespace
+
+MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::AudioProcessorValueTreeState& vts)
+    : juce::AudioProcessorEditor (p)
+    , processorRef (p)
+    , presetFolder (BundleLocation::presetFolder())
+    , analyser (p)
+{
+    setLookAndFeel (&look);
+    panelTexture = imageFromResource (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
+    formatManager.registerBasicFormats();
+
+    softButton.setButtonText ("SOFT");
+    tubeButton.setButtonText ("TUBE");
+    tapeButton.setButtonText ("TAPE");
+    distoButton.setButtonText ("DISTO");
+    fuzzButton.setButtonText ("FUZZ");
+    offConsoleButton.setButtonText ("-");
+    uConsoleButton.setButtonText ("U");
+    aConsoleButton.setButtonText ("A");
+    sConsoleButton.setButtonText ("S");
+    nConsoleButton.setButtonText ("N");
+    presetsButton.setButtonText ("PRESETS");
+    previousPresetButton.setButtonText ("<");
+    nextPresetButton.setButtonText (">");
+
+    for (auto* b : { &presetsButton, &previousPresetButton, &nextPresetButton })
+    {
+        b->setColour (juce::TextButton::textColourOffId, blackUltraQuelm);
+        b->setColour (juce::TextButton::textColourOnId, greyWhiteQuelm);
+    }
+
+    // No hover image: the normal picture also serves while the pointer is over the button, and
+    // the whole button area takes clicks.
+    const auto powerImage = imageFromResource (MorvantaBinary::power_png, MorvantaBinary::power_pngSize);
+    const auto powerOnImage = imageFromResource (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
+    powerButton.setImages (false, true, true, powerImage, 1.0f, juce::Colours::transparentBlack, juce::Image(), 1.0f, juce::Colours::transparentBlack, powerOnImage, 1.0f, juce::Colours::transparentBlack, 0.0f);
+
+    for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton, &previousPresetButton, &nextPresetButton })
+        addAndMakeVisible (b);
+
+    for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton })
+        b->setClickingTogglesState (true);
+
+    for (auto* b : { &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton })
+        b->setRadioGroupId (driveModeGroup);
+
+    for (auto* b : { &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton })
+        b->setRadioGroupId (consoleGroup);
+
+    // Each attachment sets its button from the parameter at once, before any click handler exists.
+    softAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::softButton, softButton);
+    tubeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tubeButton, tubeButton);
+    tapeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tapeButton, tapeButton);
+    fuzzAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::fuzzButton, fuzzButton);
+    offConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::ofConsole, offConsoleButton);
+    uConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::uConsole, uConsoleButton);
+    aConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::aConsole, aConsoleButton);
+    sConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::sConsole, sConsoleButton);
+    powerAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::onButton, powerButton);
+
+    const auto knob = [&] (juce::Slider& slider, juce::Label& caption, std::unique_ptr<SliderAttachment>& attachment, const char* text, const char* parameterId, const char* suffix)
+    {
+        createSlider (slider, suffix);
+        createLabel (caption, text, &slider);
+        attachment = std::make_unique<SliderAttachment> (vts, parameterId, slider);
+    };
+
+    knob (cleanBassKnob, cleanBassLabel, cleanBassAttachment, "CLEAN BASS", ParameterIDs::cleanBass, " dB");
+    knob (brightnessKnob, brightnessLabel, brightnessAttachment, "BRIGHTNESS", ParameterIDs::brightness, " dB");
+    knob (driveKnob, driveLabel, driveAttachment, "DRIVE", ParameterIDs::drive, " dB");
+    knob (grainKnob, grainLabel, grainAttachment, "GRAIN", ParameterIDs::grain, " %");
+    knob (outputKnob, outputLabel, outputAttachment, "OUTPUT", ParameterIDs::output, "dB");
+    knob (mixKnob, mixLabel, mixAttachment, "MIX", ParameterIDs::mix, " %");
+
+    titleImage = imageFromResource (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
+
+    consoleLabel.setText ("CONSOLE", juce::dontSendNotification);
+    consoleLabel.setJustificationType (juce::Justification::centredLeft);
+    addAndMakeVisible (consoleLabel);
+    consoleLabel.setColour (juce::Label::textColourId, blackQuelm);
+
+    const auto driveModeHandler = [this] (juce::Button& button, int mode)
+    {
+        return [this, &button, mode]
+        {
+            if (button.getToggleState())
+                processorRef.grain.driveMode.store (mode);
+        };
+    };
+
+    softButton.onClick = driveModeHandler (softButton, GrainMath::soft);
+    tubeButton.onClick = driveModeHandler (tubeButton, GrainMath::tube);
+    tapeButton.onClick = driveModeHandler (tapeButton, GrainMath::tape);
+    distoButton.onClick = driveModeHandler (distoButton, GrainMath::disto);
+    fuzzButton.onClick = driveModeHandler (fuzzButton, GrainMath::fuzz);
+
+    const std::pair<juce::TextButton*, int> consoles[] = { { &offConsoleButton, ConsoleLibrary::none }, { &uConsoleButton, ConsoleLibrary::u }, { &aConsoleButton, ConsoleLibrary::a }, { &sConsoleButton, ConsoleLibrary::s }, { &nConsoleButton, ConsoleLibrary::n } };
+
+    // Acting only while the button is on ignores the notifications of buttons that the radio
+    // group or a parameter switches off.
+    for (const auto& [button, index] : consoles)
+        button->onClick = [this, b = button, i = index]
+        {
+            if (b->getToggleState())
+                loadConsole (i, b);
+        };
+
+    for (const auto& [button, index] : consoles)
+        attachCaptionHighlight (*button, index);
+
+    // Only a click of the pointer acts at once; a host or preset change of the power parameter
+    // reaches the engine at its next chunk.
+    powerButton.onClick = [this]
+    {
+        if (powerButton.isMouseOverOrDragging())
+            processorRef.effectOff.store (! powerButton.getToggleState());
+    };
+
+    presetsButton.onClick = [this]
+    { showPresetMenu(); };
+
+    previousPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (-1);
+    };
+
+    nextPresetButton.onClick = [this]
+    {
+        if (presetFiles.isEmpty())
+            loadPresetFiles();
+
+        stepPreset (1);
+    };
+
+    driveKnob.onValueChange = [this]
+    { processorRef.console.setThreshold ((float) driveKnob.getValue()); };
+
+    setOpaque (true);
+    setWantsKeyboardFocus (true);
+    setPaintingIsUnclipped (true);
+
+    addAndMakeVisible (frame);
+    frame.addAndMakeVisible (analyser);
+
+    setResizable (true, false);
+    getConstrainer()->setFixedAspectRatio (aspectRatio);
+    setSize (processorRef.editorWidth, processorRef.editorHeight);
+    // Also corrects a remembered size that breaks the limits or the aspect ratio.
+    setResizeLimits (minimumWidth, minimumHeight, maximumWidth, maximumHeight);
+
+    processorRef.openSpectrumFeed();
+
+    repaint();
+}
+
+MorvantaProcessorEditor::~MorvantaProcessorEditor()
+{
+    juce::PopupMenu::dismissAllActiveMenus();
+    stopTimer();
+    // The power button is declared after its attachment and would go first otherwise.
+    powerAttachment.reset();
+    setLookAndFeel (nullptr);
+    processorRef.closeSpectrumFeed();
+}
+
+void MorvantaProcessorEditor::mouseDoubleClick (const juce::MouseEvent&) {}
+void MorvantaProcessorEditor::timerCallback() {}
+void MorvantaProcessorEditor::sliderValueChanged (juce::Slider*) {}
+void MorvantaProcessorEditor::sliderDragStarted (juce::Slider*) {}
+void MorvantaProcessorEditor::sliderDragEnded (juce::Slider*) {}
+
+void MorvantaProcessorEditor::createSlider (juce::Slider& slider, juce::String suffix)
+{
+    addAndMakeVisible (slider);
+    slider.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
+    slider.setTextValueSuffix (suffix);
+    slider.setTextBoxStyle (juce::Slider::TextBoxBelow, false, 60, 15);
+    slider.setTextBoxIsEditable (true);
+}
+
+void MorvantaProcessorEditor::createLabel (juce::Label& label, juce::String text, juce::Component* owner)
+{
+    addAndMakeVisible (label);
+    label.setText (text, juce::dontSendNotification);
+    label.setJustificationType (juce::Justification::centred);
+    label.attachToComponent (owner, false);
+}
+
+//==============================================================================
+void MorvantaProcessorEditor::loadConsole (int index, juce::Button* button)
+{
+    if (! button->getToggleState())
+        return;
+
+    processorRef.consoleIndex.store (index);
+    ConsoleLibrary::applyConsole (processorRef.console, index, (float) driveKnob.getValue(), formatManager);
+}
+
+void MorvantaProcessorEditor::attachCaptionHighlight (juce::TextButton& button, int index)
+{
+    button.onStateChange = [this, &button, index]
+    {
+        const auto lit = button.getState() != juce::Button::buttonNormal && index != ConsoleLibrary::none;
+        consoleLabel.setColour (juce::Label::textColourId, lit ? greyWhiteQuelm : blackQuelm);
+    };
+}
+
+//==============================================================================
+juce::String MorvantaProcessorEditor::shownName (const juce::File& preset)
+{
+    return preset.getFileNameWithoutExtension().substring (2);
+}
+
+void MorvantaProcessorEditor::loadPresetFiles()
+{
+    presetFiles.clear();
+
+    for (const auto& entry : juce::RangedDirectoryIterator (presetFolder, false, "*.mrv", juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles))
+        presetFiles.add (entry.getFile());
+
+    // juce::File's own order follows the file system's case rule, which on Linux is case-sensitive.
+    if (presetFiles.size() >= 2)
+    {
+        CompareNamesIgnoringCase byName;
+        presetFiles.sort (byName);
+    }
+}
+
+void MorvantaProcessorEditor::stepPreset (int step)
+{
+    const auto n = presetFiles.size();
+
+    if (n == 0)
+        return;
+
+    auto c = currentPreset + step;
+
+    if (c < 1)
+        c = n;
+
+    if (c > n)
+        c = 1;
+
+    currentPreset = c;
+    processorRef.loadPreset (presetFiles[c - 1]);
+    presetsButton.setButtonText (shownName (presetFiles[c - 1]));
+}
+
+void MorvantaProcessorEditor::showPresetMenu()
+{
+    juce::PopupMenu* const categories[] = { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
+
+    // A click that turns the toggle off, or one that did not come from the pointer, opens nothing.
+    if (! presetsButton.isMouseOverOrDragging() || ! presetsButton.getToggleState())
+    {
+        presetMenu.clear();
+
+        for (auto* menu : categories)
+            menu->clear();
+
+        return;
+    }
+
+    const auto H = getHeight();
+    loadPresetFiles();
+    const auto listed = presetFiles;
+
+    presetMenu.addSectionHeader ("FACTORY");
+
+    const char* const prefixes[] = { "0", "1", "2", "3", "4", "5" };
+
+    // Item IDs are 1-based list positions, so entries in no category leave gaps.
+    for (int i = 0; i < presetFiles.size(); ++i)
+    {
+        const auto name = presetFiles[i].getFileNameWithoutExtension();
+
+        for (int category = 0; category < 6; ++category)
+        {
+            if (name.startsWith (prefixes[category]))
+            {
+                categories[category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
+                break;
+            }
+        }
+    }
+
+    const char* const titles[] = { "Mastering", "Vocal", "Drum", "Guitar", "Bass", "Synth" };
+
+    for (int category = 0; category < 6; ++category)
+        presetMenu.addSubMenu (titles[category], *categories[category], true);
+
+    presetMenu.addSectionHeader (juce::String ("Version: ") + JucePlugin_VersionString);
+
+    // The menu hangs below a stand-in for the PRESETS button; it keeps the screen area it was
+    // given after the stand-in goes.
+    juce::TextButton target;
+    addAndMakeVisible (target);
+    target.setBounds (presetsButton.getBounds());
+
+    const auto options = juce::PopupMenu::Options()
+                             .withTargetComponent (&target)
+                             .withMinimumWidth (presetsButton.getWidth())
+                             .withMinimumNumColumns (1)
+                             .withStandardItemHeight ((int) (H * menuItemHeightPerWindowHeight));
+
+    presetMenu.showMenuAsync (options,
+        juce::ModalCallbackFunction::create ([this, safe = juce::Component::SafePointer<MorvantaProcessorEditor> (this), listed] (int result)
+            {
+                if (safe != nullptr)
+                    presetMenuClosed (result, listed); }));
+}
+
+void MorvantaProcessorEditor::presetMenuClosed (int result, const juce::Array<juce::File>& listed)
+{
+    presetMenu.clear();
+
+    for (auto* menu : { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu })
+        menu->clear();
+
+    presetsButton.setToggleState (false, juce::dontSendNotification);
+
+    if (result <= 0)
+        return;
+
+    currentPreset = result;
+    processorRef.loadPreset (listed[result - 1]);
+    // The list may have been rescanned since the menu opened; a vanished entry shows no name.
+    presetsButton.setButtonText (juce::isPositiveAndBelow (currentPreset - 1, presetFiles.size()) ? shownName (presetFiles[currentPreset - 1]) : juce::String());
+}
+
+//==============================================================================
+void MorvantaProcessorEditor::resized()
+{
+    const auto W = getWidth();
+    const auto H = getHeight();
+
+    processorRef.editorWidth = W;
+    processorRef.editorHeight = H;
+
+    // Before any knob moves: the captions take their height from the look's label font as they
+    // follow their knobs.
+    look.labelFontHeight = EditorLayout::labelFontHeightFor (W);
+
+    layout = EditorLayout::compute (W, H);
+    backgroundGradient = layout.makeBackgroundGradient();
+    panelGradient = layout.makePanelGradient();
+
+    presetsButton.setBounds (layout.pre);
+    previousPresetButton.setBounds (layout.prev);
+    nextPresetButton.setBounds (layout.next);
+    powerButton.setBounds (layout.pwr);
+    cleanBassKnob.setBounds (layout.cb);
+
+    // Everything below the first knob hangs off its caption as the framework placed it.
+    if (cleanBassLabel.getBounds() != layout.cbCaption)
+        layout = EditorLayout::compute (W, H, cleanBassLabel.getHeight());
+
+    driveKnob.setBounds (layout.dr);
+    frame.setBounds (layout.fr);
+    grainKnob.setBounds (layout.gr);
+    outputKnob.setBounds (layout.ou);
+    brightnessKnob.setBounds (layout.br);
+    mixKnob.setBounds (layout.mx);
+    analyser.setBounds (layout.sa);
+
+    softButton.setBounds (layout.soft);
+    tubeButton.setBounds (layout.tube);
+    tapeButton.setBounds (layout.tape);
+    distoButton.setBounds (layout.disto);
+    fuzzButton.setBounds (layout.fuzz);
+
+    offConsoleButton.setBounds (layout.conOff);
+    uConsoleButton.setBounds (layout.conU);
+    aConsoleButton.setBounds (layout.conA);
+    sConsoleButton.setBounds (layout.conS);
+    nConsoleButton.setBounds (layout.conN);
+    consoleLabel.setBounds (layout.con);
+
+    // Read-only from here on: the value boxes cannot be typed into once the window is laid out.
+    for (auto* k : { &cleanBassKnob, &brightnessKnob, &outputKnob, &mixKnob })
+        k->setTextBoxStyle (juce::Slider::TextBoxBelow, true, layout.smallTextBoxWidth, layout.smallTextBoxHeight);
+
+    for (auto* k : { &driveKnob, &grainKnob })
+        k->setTextBoxStyle (juce::Slider::TextBoxBelow, true, layout.bigTextBoxWidth, layout.bigTextBoxHeight);
+
+    for (auto* caption : { &cleanBassLabel, &brightnessLabel, &driveLabel, &grainLabel, &outputLabel, &mixLabel })
+        caption->setFont (juce::Font (layout.captionFontHeight, juce::Font::bold));
+
+    consoleLabel.setFont (juce::Font (layout.consoleFontHeight, juce::Font::bold));
+}
+
+void MorvantaProcessorEditor::paint (juce::Graphics& g)
+{
+    const auto& l = layout;
+
+    g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+
+    g.setGradientFill (backgroundGradient);
+    g.fillAll();
+
+    g.setGradientFill (panelGradient);
+    g.fillRoundedRectangle (l.panel.toFloat(), EditorLayout::panelCorner);
+
+    g.setTiledImageFill (panelTexture, 0, 0, 0.5f);
+    g.fillRoundedRectangle (l.panelInner, EditorLayout::panelCorner);
+
+    g.setColour (blackQuelm);
+    g.drawRoundedRectangle (l.panelInner, EditorLayout::panelCorner, 3.0f);
+
+    g.setColour (blackUltraQuelm);
+    g.drawRoundedRectangle (l.panelShadow, EditorLayout::panelCorner, 2.0f);
+
+    g.setColour (greyBlackQuelm);
+
+    for (const auto& line : l.separators)
+        g.drawLine (line, 2.0f);
+
+    g.setColour (blackUltraQuelm);
+    g.drawEllipse (l.scopeShadowUpperLeft, 5.0f);
+    g.setColour (blackQuelm);
+    g.drawEllipse (l.scopeShadowLowerRight, 5.0f);
+    g.setColour (greyQuelm);
+    g.fillEllipse (l.scopeRim);
+
+    g.drawImage (titleImage, l.title.getX(), l.title.getY(), l.title.getWidth(), l.title.getHeight(), 0, 0, titleImage.getWidth(), titleImage.getHeight());
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <memory>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "editor/EditorLayout.h"
+#include "editor/Frame.h"
+#include "editor/Look.h"
+#include "editor/SpectrumAnalyzer.h"
+
+class MorvantaProcessor;
+
+/**
+    The plug-in window: six knobs, the drive-mode, console, power and preset buttons bound to the
+    parameter tree, and the spectrum scope. Its handlers write straight into the engine (drive
+    mode, power flag, console threshold and impulse responses). The host may resize it within
+    450 x 175 to 1800 x 700 at a fixed aspect ratio; the processor remembers the last size.
+
+    Opening runs no handler: every attachment gives its control the parameter's value before any
+    click or value handler is assigned, so an editor opening changes nothing in the engine.
+
+    The controls are public so that tests can drive them the way a user does. Message thread only.
+*/
+class MorvantaProcessorEditor : public juce::AudioProcessorEditor, public juce::Slider::Listener, public juce::Timer
+{
+public:
+    MorvantaProcessorEditor (MorvantaProcessor&, juce::AudioProcessorValueTreeState&);
+    ~MorvantaProcessorEditor() override;
+
+    void mouseDoubleClick (const juce::MouseEvent&) override;
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void timerCallback() override;
+    void sliderValueChanged (juce::Slider*) override;
+    void sliderDragStarted (juce::Slider*) override;
+    void sliderDragEnded (juce::Slider*) override;
+
+    /** Makes one rotary knob with its value text box below it. */
+    void createSlider (juce::Slider&, juce::String suffix);
+    /** Makes the caption of a knob, kept above the knob by the framework. */
+    void createLabel (juce::Label&, juce::String text, juce::Component* owner);
+
+    /** Replaces presetFiles with the "*.mrv" entries (files and folders, any case, hidden ones
+        left out, not recursive) of the preset folder, sorted by name ignoring case. */
+    void loadPresetFiles();
+    /** Steps currentPreset by -1 or +1 with wrap-around, loads that preset and shows its name on
+        the PRESETS button. Nothing happens while the list is empty. */
+    void stepPreset (int step);
+
+    /** Name a preset is shown by: its file name without extension, less the category character
+        and the one after it. */
+    static juce::String shownName (const juce::File& preset);
+
+    /** Aspect ratio of the window, 900 / 350 worked out in single precision. */
+    static constexpr double aspectRatio = 2.5714285373687744;
+    static constexpr int minimumWidth = 450, minimumHeight = 175;
+    static constexpr int maximumWidth = 1800, maximumHeight = 700;
+
+    //==============================================================================
+    MorvantaProcessor& processorRef;
+    Look look;
+    juce::Image titleImage;
+    juce::ColourGradient backgroundGradient, panelGradient;
+    juce::AudioFormatManager formatManager;
+
+    juce::Array<juce::File> presetFiles;
+    int currentPreset = 0; // 1-based position in presetFiles of the last preset loaded; 0 for none
+    /** Where the factory presets are looked for: the bundle's Contents/Resources/Presets. */
+    juce::File presetFolder;
+
+    juce::TextButton softButton, tubeButton, tapeButton, distoButton, fuzzButton;
+    juce::TextButton offConsoleButton, uConsoleButton, aConsoleButton, sConsoleButton, nConsoleButton;
+    juce::Label consoleLabel;
+
+    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
+    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
+
+    std::unique_ptr<ButtonAttachment> softAttachment, tubeAttachment, tapeAttachment, fuzzAttachment;
+    std::unique_ptr<ButtonAttachment> offConsoleAttachment, uConsoleAttachment, aConsoleAttachment, sConsoleAttachment;
+    std::unique_ptr<ButtonAttachment> powerAttachment;
+
+    juce::Slider cleanBassKnob;
+    juce::Label cleanBassLabel;
+    std::unique_ptr<SliderAttachment> cleanBassAttachment;
+    juce::Slider brightnessKnob;
+    juce::Label brightnessLabel;
+    std::unique_ptr<SliderAttachment> brightnessAttachment;
+    juce::Slider driveKnob;
+    juce::Label driveLabel;
+    std::unique_ptr<SliderAttachment> driveAttachment;
+    juce::Slider grainKnob;
+    juce::Label grainLabel;
+    std::unique_ptr<SliderAttachment> grainAttachment;
+    juce::Slider outputKnob;
+    juce::Label outputLabel;
+    std::unique_ptr<SliderAttachment> outputAttachment;
+    juce::Slider mixKnob;
+    juce::Label mixLabel;
+    std::unique_ptr<SliderAttachment> mixAttachment;
+
+    juce::ImageButton powerButton;
+
+    juce::TextButton presetsButton, previousPresetButton, nextPresetButton;
+
+    juce::PopupMenu presetMenu;
+    juce::PopupMenu masteringMenu, vocalMenu, drumMenu, guitarMenu, bassMenu, synthMenu;
+
+    Frame frame;
+    SpectrumAnalyzer analyser;
+    juce::Image panelTexture;
+
+private:
+    /** Hands the console of a console button to the engine, when that button is on. */
+    void loadConsole (int index, juce::Button* button);
+    /** Lights the "CONSOLE" caption while the pointer is over or presses a console button. */
+    void attachCaptionHighlight (juce::TextButton& button, int index);
+    void showPresetMenu();
+    void presetMenuClosed (int result, const juce::Array<juce::File>& listed);
+
+    /** Everything resized placed last, for paint. */
+    EditorLayout layout;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorvantaProcessorEditor)
+};

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "engine/ParameterIDs.h"
+#include "tests/editor/EditorTestSupport.h"
+#include "tests/engine/ProcessorTestSupport.h"
+
+using EditorTestSupport::OpenEditor;
+
+namespace
+{
+constexpr double rate = 44100.0;
+constexpr int block = 512;
+
+// A bass line with harmonics over low-passed noise, through the whole chain.
+void playMusic (MorvantaProcessor& p, double seconds, juce::Random& random)
+{
+    juce::MidiBuffer midi;
+    const auto total = (int) (seconds * rate);
+    float lowPassed = 0.0f;
+
+    for (int done = 0; done < total; done += block)
+    {
+        auto buffer = ProcessorTestSupport::make (2, block, [&] (int channel, int i)
+            {
+                if (channel == 0)
+                    lowPassed = 0.95f * lowPassed + 0.05f * (2.0f * random.nextFloat() - 1.0f);
+
+                const auto t = (done + i) / rate;
+                return lowPassed + 0.3f * (float) std::sin (juce::MathConstants<double>::twoPi * 55.0 * t) + 0.1f * (float) std::sin (juce::MathConstants<double>::twoPi * 440.0 * t); });
+        p.processBlock (buffer, midi);
+    }
+}
+
+juce::File outputFolder()
+{
+    const juce::File folder (MORVANTA_TEST_OUTPUT_DIR);
+    folder.createDirectory();
+    return folder;
+}
+
+// Pixels of the two images that differ inside an area.
+int differingPixels (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)
+{
+    int count = 0;
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                ++count;
+
+    return count;
+}
+} // namespace
+
+// Writes editor.png (and editor-1800.png) into the build folder for a person to look at.
+TEST (EditorSnapshot, WholeWindowWithAudioRunningShowsTheSpectrum)
+{
+    MorvantaProcessor processor;
+    ProcessorTestSupport::prepare (processor, rate, block);
+    ProcessorTestSupport::setPlain (processor, ParameterIDs::drive, 18.0f);
+    ProcessorTestSupport::setPlain (processor, ParameterIDs::grain, 40.0f);
+
+    OpenEditor editor (processor);
+    auto& analyser = editor->analyser;
+    analyser.stopTimer(); // ticked by hand
+    juce::Random random (3);
+
+    for (const auto width : { 900, 1800 })
+    {
+        editor->setSize (width, juce::roundToInt (width / MorvantaProcessorEditor::aspectRatio));
+
+        // Five ticks with data after the resize, then one that reads the feed.
+        playMusic (processor, 0.2, random);
+        for (int tick = 0; tick < 5; ++tick)
+            analyser.timerCallback();
+        ASSERT_EQ (analyser.getResizeCountdown(), 0);
+
+        juce::Image scratch (juce::Image::ARGB, analyser.getWidth(), analyser.getHeight(), true);
+
+        for (int frame = 0; frame < 12; ++frame)
+        {
+            playMusic (processor, 0.1, random);
+            analyser.timerCallback();
+            juce::Graphics g (scratch);
+            analyser.paint (g); // the smoothed curve settles one step per paint
+        }
+
+        const auto running = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+        const auto name = width == 900 ? "editor.png" : "editor-1800.png";
+        const auto file = outputFolder().getChildFile (name);
+        file.deleteFile();
+        {
+            juce::FileOutputStream out (file);
+            ASSERT_TRUE (out.openedOk()) << file.getFullPathName();
+            juce::PNGImageFormat().writeImageToStream (running, out);
+        }
+        std::printf ("wrote %s\n", file.getFullPathName().toRawUTF8());
+
+        // The same window with the power off shows an empty scope: the spectrum was drawn.
+        processor.effectOff.store (true);
+        const auto empty = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+        processor.effectOff.store (false);
+
+        const auto scope = editor->frame.getBounds();
+        EXPECT_GT (differingPixels (running, empty, scope), scope.getWidth() * scope.getHeight() / 20) << width;
+        EXPECT_EQ (differingPixels (running, empty, editor->getLocalBounds().withTrimmedTop (scope.getBottom() + 4)), 0) << "nothing outside the scope depends on the audio";
+    }
+}

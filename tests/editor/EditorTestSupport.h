@@ -1,0 +1,118 @@
+#pragma once
+
+#include <memory>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "editor/PluginEditor.h"
+#include "engine/PluginProcessor.h"
+#include "tools/look/PointerHover.h"
+
+/** Opening and closing the real editor the way the framework's plug-in wrapper does, and a
+    pointer that presses and releases like a user's. */
+namespace EditorTestSupport
+{
+/** An editor made by createEditorIfNeeded and released the way the wrapper releases it. */
+class OpenEditor
+{
+public:
+    explicit OpenEditor (MorvantaProcessor& p)
+        : processor (p)
+        , editor (dynamic_cast<MorvantaProcessorEditor*> (p.createEditorIfNeeded()))
+    {
+    }
+
+    ~OpenEditor() { close(); }
+
+    void close()
+    {
+        if (editor == nullptr)
+            return;
+
+        if (window != nullptr)
+        {
+            PointerHover::away (*window);
+            window->removeFromDesktop();
+            window->removeAllChildren();
+        }
+
+        processor.editorBeingDeleted (editor.get());
+        editor.reset();
+        window.reset();
+    }
+
+    /** Puts the editor in a window on the desktop, so the pointer can reach it. */
+    void showOnDesktop()
+    {
+        window = std::make_unique<juce::Component>();
+        window->setBounds (0, 0, editor->getWidth(), editor->getHeight());
+        window->addAndMakeVisible (*editor);
+        window->addToDesktop (0);
+        window->setVisible (true);
+    }
+
+    void hover (juce::Component& c) { PointerHover::over (*window, c); }
+    void leave() { PointerHover::away (*window); }
+
+    /** Presses and releases the left button over the centre of c, as a click does. */
+    void click (juce::Component& c)
+    {
+        const auto at = window->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat();
+        mouse (at, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier));
+        mouse (at, juce::ModifierKeys());
+    }
+
+    MorvantaProcessorEditor* operator->() const { return editor.get(); }
+    MorvantaProcessorEditor& operator*() const { return *editor; }
+    MorvantaProcessorEditor* get() const { return editor.get(); }
+
+private:
+    void mouse (juce::Point<float> at, juce::ModifierKeys buttons)
+    {
+        window->getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse,
+            at,
+            buttons,
+            juce::MouseInputSource::defaultPressure,
+            juce::MouseInputSource::defaultOrientation,
+            juce::Time::currentTimeMillis());
+    }
+
+    MorvantaProcessor& processor;
+    std::unique_ptr<MorvantaProcessorEditor> editor;
+    std::unique_ptr<juce::Component> window;
+};
+
+/** A preset file holding the given parameter values (IDs and values in their own units). */
+inline juce::File writePreset (const juce::File& folder, const juce::String& name, std::initializer_list<std::pair<const char*, float>> values)
+{
+    juce::ValueTree tree ("Parameters");
+
+    for (const auto& [id, value] : values)
+        tree.appendChild (juce::ValueTree ("PARAM", { { "id", id }, { "value", value } }), nullptr);
+
+    auto file = folder.getChildFile (name);
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    tree.writeToStream (out);
+    return file;
+}
+
+/** Popup menu windows (main menu and open submenus) on the desktop. */
+inline std::vector<juce::Component*> menuWindows()
+{
+    std::vector<juce::Component*> found;
+    auto& desktop = juce::Desktop::getInstance();
+
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* c = desktop.getComponent (i); c != nullptr && c->getName() == "menu")
+            found.push_back (c);
+
+    return found;
+}
+
+/** Lets the message loop deliver what is pending (async updates, modal callbacks). */
+inline void pump (int milliseconds = 20)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+} // namespace EditorTestSupport

@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "engine/PluginProcessor.h"
+#include "tools/host/HostedPlugin.h"
+
+namespace
+{
+constexpr double rate = 48000.0;
+constexpr int block = 256;
+
+void pump (int milliseconds)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+/** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
+        thread does while the user works in the editor. */
+class AudioThread
+{
+public:
+    explicit AudioThread (juce::AudioPluginInstance& p)
+        : plugin (p)
+        , thread ([this]
+              { run(); })
+    {
+    }
+
+    ~AudioThread()
+    {
+        running = false;
+        thread.join();
+    }
+
+    int blocks() const { return processed.load(); }
+
+private:
+    void run()
+    {
+        juce::AudioBuffer<float> buffer (2, block);
+        juce::MidiBuffer midi;
+        double phase = 0.0;
+
+        while (running)
+        {
+            for (int i = 0; i < block; ++i)
+            {
+                const auto v = 0.5f * (float) std::sin (phase);
+                phase += juce::MathConstants<double>::twoPi * 110.0 / rate;
+                buffer.setSample (0, i, v);
+                buffer.setSample (1, i, v);
+            }
+
+            plugin.processBlock (buffer, midi);
+            ++processed;
+            std::this_thread::sleep_for (std::chrono::microseconds ((int) (1.0e6 * block / rate)));
+        }
+    }
+
+    juce::AudioPluginInstance& plugin;
+    std::atomic<bool> running{ true };
+    std::atomic<int> processed{ 0 };
+    std::thread thread;
+};
+
+/** The plug-in's view in a window on the desktop, as a DAW shows it. */
+class HostWindow
+{
+public:
+    explicit HostWindow (juce::AudioPluginInstance& plugin)
+        : editor (plugin.createEditorIfNeeded())
+    {
+        if (editor == nullptr)
+            return;
+
+        window.addAndMakeVisible (*editor);
+        window.setBounds (0, 0, editor->getWidth(), editor->getHeight());
+        window.addToDesktop (0);
+        window.setVisible (true);
+        settle();
+    }
+
+    ~HostWindow()
+    {
+        window.removeChildComponent (editor.get());
+        editor.reset();
+        window.removeFromDesktop();
+        pump (50);
+    }
+
+    /** Asks for a size as a host does when the user drags its window frame, and returns what the
+            plug-in's constraints made of it. */
+    juce::Rectangle<int> resizeTo (int w, int h)
+    {
+        editor->setSize (w, h);
+        window.setSize (editor->getWidth(), editor->getHeight());
+        settle();
+        return editor->getLocalBounds();
+    }
+
+    /** Lets both sides exchange their size and paint. */
+    void settle()
+    {
+        for (int i = 0; i < 10; ++i)
+        {
+            pump (20);
+            window.setSize (editor->getWidth(), editor->getHeight());
+        }
+    }
+
+    std::unique_ptr<juce::AudioProcessorEditor> editor;
+    juce::Component window;
+};
+
+bool haveDisplay()
+{
+    return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
+}
+
+/** Runs a command line to its end and returns what it printed. */
+juce::String run (const juce::StringArray& command)
+{
+    juce::ChildProcess process;
+
+    if (! process.start (command))
+        return {};
+
+    const auto output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (10000);
+    return output;
+}
+
+/** Real pointer input through the X server's test extension, as a user's mouse gives it. */
+struct XPointer
+{
+    static bool available() { return juce::File ("/usr/bin/xdotool").existsAsFile(); }
+
+    static void moveTo (juce::Point<int> p)
+    {
+        run ({ "/usr/bin/xdotool", "mousemove", juce::String (p.x), juce::String (p.y) });
+        pump (150);
+    }
+
+    static void click (juce::Point<int> p)
+    {
+        moveTo (p);
+        run ({ "/usr/bin/xdotool", "click", "1" });
+        pump (300);
+    }
+
+    /** Screen bounds of the plug-in's open popup menu windows, oldest first. */
+    static std::vector<juce::Rectangle<int>> menuWindows()
+    {
+        std::vector<juce::Rectangle<int>> found;
+        const auto ids = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^menu$" }).trim());
+
+        for (const auto& id : ids)
+        {
+            if (id.isEmpty())
+                continue;
+
+            // "X=..", "Y=..", "WIDTH=..", "HEIGHT=.." lines.
+            const auto lines = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "getwindowgeometry", "--shell", id }));
+            auto value = [&] (const char* key)
+            {
+                for (const auto& line : lines)
+                    if (line.startsWith (juce::String (key) + "="))
+                        return line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
+
+                return 0;
+            };
+
+            found.push_back ({ value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT") });
+        }
+
+        return found;
+    }
+};
+
+/** A grab of the whole X screen with ImageMagick's import, when it is installed. */
+void grabScreen (const juce::String& name)
+{
+    const auto import = juce::File ("/usr/bin/import");
+    if (! import.existsAsFile())
+        return;
+
+    juce::ChildProcess grab;
+
+    if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (MORVANTA_TEST_OUTPUT_DIR).getChildFile (name).getFullPathName() }))
+        grab.waitForProcessToFinish (10000);
+}
+} // namespace
+
+TEST (HostedEditor, OpensResizesWithinTheLimitsClosesAndReopensAtTheLastSize)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    juce::String error;
+    auto plugin = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    ASSERT_NE (plugin, nullptr) << error;
+    ASSERT_TRUE (plugin->hasEditor());
+    plugin->prepareToPlay (rate, block);
+
+    {
+        AudioThread audio (*plugin);
+
+        {
+            HostWindow host (*plugin);
+            ASSERT_NE (host.editor, nullptr);
+            EXPECT_EQ (host.editor->getLocalBounds(), juce::Rectangle<int> (900, 350));
+
+            EXPECT_EQ (host.resizeTo (1800, 700), juce::Rectangle<int> (1800, 700));
+            pump (1000); // the display waits a few ticks with data after each resize
+            grabScreen ("hosted-editor-1800.png");
+
+            // Past the maximum, and off the aspect ratio: the plug-in's constraints win.
+            const auto tooLarge = host.resizeTo (2400, 900);
+            EXPECT_LE (tooLarge.getWidth(), 1800);
+            EXPECT_LE (tooLarge.getHeight(), 700);
+
+            const auto offAspect = host.resizeTo (1000, 350);
+            EXPECT_NEAR ((double) offAspect.getWidth() / offAspect.getHeight(), 900.0 / 350.0, 0.02) << offAspect.toString();
+
+            const auto tooSmall = host.resizeTo (200, 80);
+            EXPECT_GE (tooSmall.getWidth(), 450);
+            EXPECT_GE (tooSmall.getHeight(), 175);
+
+            EXPECT_EQ (host.resizeTo (900, 350), juce::Rectangle<int> (900, 350));
+            pump (1000);
+            grabScreen ("hosted-editor.png");
+            EXPECT_EQ (host.resizeTo (1260, 490), juce::Rectangle<int> (1260, 490));
+        }
+
+        {
+            HostWindow host (*plugin);
+            ASSERT_NE (host.editor, nullptr);
+            EXPECT_EQ (host.editor->getLocalBounds(), juce::Rectangle<int> (1260, 490)) << "a new view opens at the last size";
+        }
+
+        EXPECT_GT (audio.blocks(), 0);
+    }
+
+    plugin->releaseResources();
+}
+
+TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    if (! XPointer::available())
+        GTEST_SKIP() << "xdotool is not installed (scripts/common.sh installs it)";
+
+    const auto bundle = HostedPlugin::defaultBundle();
+    const auto chosen = bundle.getChildFile ("Contents/Resources/Presets/0-Bus Warmth.mrv");
+    ASSERT_TRUE (chosen.existsAsFile()) << "the first Mastering preset of the factory set";
+
+    juce::String error;
+    auto plugin = HostedPlugin::load (bundle, rate, block, error);
+    ASSERT_NE (plugin, nullptr) << error;
+    plugin->prepareToPlay (rate, block);
+
+    // What loading that preset gives, worked out in-process on the file itself.
+    MorvantaProcessor expected;
+    expected.loadPreset (chosen);
+
+    auto hostValues = [&]
+    {
+        std::vector<float> values;
+
+        for (int i = 0; i < 15; ++i)
+            values.push_back (plugin->getParameters()[i]->getValue());
+
+        return values;
+    };
+
+    std::vector<float> expectedValues;
+
+    for (int i = 0; i < 15; ++i)
+        expectedValues.push_back (expected.getParameters()[i]->getValue());
+
+    ASSERT_NE (hostValues(), expectedValues) << "the preset must change something";
+
+    {
+        HostWindow host (*plugin);
+        ASSERT_NE (host.editor, nullptr);
+        const auto origin = host.window.getScreenPosition();
+
+        // PRESETS at 900 x 350 lies at (337, 3, 225, 39).
+        XPointer::click (origin + juce::Point<int> (337 + 112, 3 + 19));
+        const auto menus = XPointer::menuWindows();
+        ASSERT_EQ (menus.size(), 1u) << "the preset menu opened";
+        const auto menu = menus.front();
+
+        // Six category rows of 24 pixels (0.07 x 350) between the two section headers, inside a
+        // 2-pixel border; hovering "Mastering", right below "FACTORY", opens it beside the menu.
+        const auto headerHeight = (menu.getHeight() - 2 * 2 - 6 * 24) / 2;
+        ASSERT_GT (headerHeight, 0);
+        const auto mastering = juce::Point<int> (menu.getCentreX(), menu.getY() + 2 + headerHeight + 12);
+        XPointer::moveTo (mastering);
+        pump (500);
+
+        const auto open = XPointer::menuWindows();
+        ASSERT_EQ (open.size(), 2u) << "the Mastering submenu opened";
+        const auto submenu = open[0] == menu ? open[1] : open[0];
+        grabScreen ("hosted-editor-menu.png");
+
+        // Along the row into the submenu, then a click on its first preset.
+        XPointer::moveTo ({ submenu.getX() + 10, mastering.y });
+        XPointer::click ({ submenu.getCentreX(), submenu.getY() + 2 + 12 });
+        pump (300);
+
+        EXPECT_TRUE (XPointer::menuWindows().empty());
+        grabScreen ("hosted-editor-preset.png");
+    }
+
+    const auto after = hostValues();
+
+    for (int i = 0; i < 15; ++i)
+        EXPECT_NEAR (after[(size_t) i], expectedValues[(size_t) i], 1.0e-6f) << plugin->getParameters()[i]->getName (64);
+
+    plugin->releaseResources();
+}
