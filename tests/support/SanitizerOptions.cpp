@@ -13,5 +13,5 @@ extern "C" const char* __ubsan_default_options()
 
 extern "C" const char* __tsan_default_options()
 {
-    return "halt_on_error=1:second_deadlock_stack=1";
+    return "suppressions=" MORVANTA_TSAN_SUPPRESSIONS ":halt_on_error=1:second_deadlock_stack=1";
 }

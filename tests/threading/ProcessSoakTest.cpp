@@ -1,5 +1,6 @@
 // The processor in-process with a real audio thread, while the message thread does everything a
-// user and a host do at once. Built once more under ThreadSanitizer by the test command.
+// user and a host do at once: automation, state restores, console choices, preset loads, editors
+// opening and closing, re-preparation. Built once more under ThreadSanitizer by the test command.
 //
 // MORVANTA_THREADING_SECONDS sets the duration (default 10).
 
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
@@ -139,11 +141,40 @@ void readSpectrumFeed (MorvantaProcessor& p)
 }
 } // namespace
 
+/** A few preset files of random settings, as the preset browser would hand them over. */
+juce::Array<juce::File> writePresets (const juce::File& folder, juce::Random& random)
+{
+    juce::Array<juce::File> files;
+    folder.createDirectory();
+
+    for (int i = 0; i < 4; ++i)
+    {
+        MorvantaProcessor source;
+
+        for (auto* parameter : source.getParameters())
+            parameter->setValueNotifyingHost (random.nextFloat());
+
+        const auto file = folder.getChildFile (juce::String (i) + "-Random.mrv");
+        juce::FileOutputStream out (file);
+        out.setPosition (0);
+        out.truncate();
+        source.parameters.copyState().writeToStream (out);
+        files.add (file);
+    }
+
+    return files;
+}
+
 TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
 {
     const double seconds = durationSeconds();
     juce::Random random (4242);
-    juce::int64 blocks = 0, actions = 0;
+    juce::int64 blocks = 0, actions = 0, editorsOpened = 0, presetsLoaded = 0, consolesChosen = 0;
+
+    const juce::TemporaryFile presetFolder;
+    const auto presets = writePresets (presetFolder.getFile(), random);
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
 
     for (const int channels : { 2, 1 })
     {
@@ -153,6 +184,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
 
         const auto end = juce::Time::getMillisecondCounterHiRes() + seconds * 500.0;
         auto audio = std::make_unique<AudioThread> (p, channels, 512, random.nextInt());
+        std::unique_ptr<juce::AudioProcessorEditor> editor;
 
         while (juce::Time::getMillisecondCounterHiRes() < end && ! audio->failed)
         {
@@ -170,20 +202,40 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 p.getStateInformation (state);
                 p.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
             }
+            else if (action < 65)
+            {
+                // The console buttons' own path: decode the embedded response and hand it over.
+                ConsoleLibrary::applyConsole (p.console, 1 + random.nextInt (5), p.parameters.getRawParameterValue ("Drive")->load(), formats);
+                ++consolesChosen;
+            }
+            else if (action < 68)
+            {
+                p.console.switchOn (random.nextBool(), random.nextBool(), p.parameters.getRawParameterValue ("Drive")->load());
+                p.console.publishImpulseResponse (consoleResponse (random), 88200.0f);
+            }
             else if (action < 70)
             {
-                if (random.nextInt (5) == 0)
-                    p.console.switchOff();
-                else
-                {
-                    p.console.switchOn (random.nextBool(), random.nextBool(), p.parameters.getRawParameterValue ("Drive")->load());
-                    p.console.publishImpulseResponse (consoleResponse (random), 88200.0f);
-                }
+                p.loadPreset (presets[random.nextInt (presets.size())]);
+                ++presetsLoaded;
             }
             else if (action < 75)
                 p.grain.driveMode.store (random.nextInt (5));
             else if (action < 80)
                 p.console.setThreshold (50.0f * random.nextFloat());
+            else if (action < 83)
+            {
+                // Opening an editor sizes the spectrum feed under the callback lock and starts
+                // reading it; closing one switches the feed off.
+                if (editor != nullptr)
+                    editor.reset();
+                else
+                {
+                    editor.reset (p.createEditor());
+                    const int width = 450 + random.nextInt (1351);
+                    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+                    ++editorsOpened;
+                }
+            }
             else if (action < 85)
             {
                 if (random.nextBool())
@@ -209,6 +261,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
             juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
         }
 
+        editor.reset();
         audio->stop();
         EXPECT_FALSE (audio->failed) << "output sample " << audio->badSample;
         EXPECT_EQ (audio->allocations, 0) << "allocations on the audio thread";
@@ -216,6 +269,13 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
         p.closeSpectrumFeed();
     }
 
-    std::printf ("process soak: %.1f s, %lld blocks, %lld message-thread actions\n", seconds, static_cast<long long> (blocks), static_cast<long long> (actions));
+    std::printf ("process soak: %.1f s, %lld blocks, %lld message-thread actions (%lld editors opened, %lld presets loaded, %lld consoles chosen)\n",
+        seconds,
+        static_cast<long long> (blocks),
+        static_cast<long long> (actions),
+        static_cast<long long> (editorsOpened),
+        static_cast<long long> (presetsLoaded),
+        static_cast<long long> (consolesChosen));
     EXPECT_GT (blocks, 0);
+    presetFolder.getFile().deleteRecursively();
 }
