@@ -83,7 +83,7 @@ public:
 
     ConsoleConvolution console;
 
-    /** Processing specification of the last preparation (all zero before the first). */
+    /** Sample rate, maximum block size and channel count of the last preparation (all zero before the first). */
     juce::dsp::ProcessSpec spec{ 0.0, 0, 0 };
 
     /** Spectrum feed: raised by the audio thread after each push, lowered by the display's

@@ -1,9 +1,9 @@
 # Configures and builds the fuzz project with clang, then fuzzes the preset and host-state
 # readers briefly, starting from the factory presets and a saved host state. Fails on any crash, sanitizer report, leak, timeout or
 # oversized allocation. Run by CTest as
-#   cmake -D SOURCE_DIR=... -D BUILD_DIR=... -D SEED_DIR=... -D GENERATOR=... -D JOBS=...
+#   cmake -D SOURCE_DIR=... -D BUILD_DIR=... -D PRESET_DIR=... -D GENERATOR=... -D JOBS=...
 #         [-D SECONDS=30] [-D RUNS=200000] -P RunFuzz.cmake
-foreach (required SOURCE_DIR BUILD_DIR SEED_DIR GENERATOR JOBS)
+foreach (required SOURCE_DIR BUILD_DIR PRESET_DIR GENERATOR JOBS)
     if (NOT DEFINED ${required})
         message (FATAL_ERROR "RunFuzz.cmake needs -D ${required}=...")
     endif()
@@ -32,7 +32,7 @@ run ("Configuring the fuzz project" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${
     -DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_COMPILER=${clang_c}" "-DCMAKE_CXX_COMPILER=${clang_cxx}")
 run ("Building the fuzz target" "${CMAKE_COMMAND}" --build "${BUILD_DIR}" --parallel "${JOBS}")
 
-# A fresh working corpus each run; the seeds are only read.
+# A fresh working corpus each run; the starting inputs are only read.
 set (corpus "${BUILD_DIR}/corpus")
 file (REMOVE_RECURSE "${corpus}")
 file (MAKE_DIRECTORY "${corpus}")
@@ -42,4 +42,4 @@ file (MAKE_DIRECTORY "${corpus}")
 run ("Fuzzing the preset and state readers" "${BUILD_DIR}/preset_reader_fuzzer"
     "-max_total_time=${SECONDS}" "-runs=${RUNS}" -timeout=5 -malloc_limit_mb=64 -rss_limit_mb=2048
     -max_len=8192 -print_final_stats=1 "-artifact_prefix=${BUILD_DIR}/"
-    "${corpus}" "${SEED_DIR}" "${SOURCE_DIR}/seeds")
+    "${corpus}" "${PRESET_DIR}" "${SOURCE_DIR}/inputs")
