@@ -85,6 +85,10 @@ public:
 
     ~HostWindow()
     {
+        // JUCE 7.0.5's host-side X11 embedding queues a callback holding a raw pointer for each
+        // configure event of the plug-in's window: let them run before the editor goes.
+        window.setVisible (false);
+        pump (250);
         window.removeChildComponent (editor.get());
         editor.reset();
         window.removeFromDesktop();

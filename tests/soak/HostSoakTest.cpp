@@ -254,6 +254,13 @@ void cycleEditor (juce::AudioPluginInstance& plugin, juce::Random& random, Figur
     window.setSize (editor->getWidth(), editor->getHeight());
     pump (60);
 
+    // JUCE 7.0.5's host-side X11 embedding answers each configure event of the plug-in's window
+    // with an asynchronous callback that holds a raw pointer to the embedding: deleting the
+    // hosted editor while one is still queued crashes the host (not the plug-in). A host lets
+    // a resize settle before a window closes; so does this one.
+    window.setVisible (false);
+    pump (250);
+
     window.removeChildComponent (editor.get());
     editor.reset();
     window.removeFromDesktop();
