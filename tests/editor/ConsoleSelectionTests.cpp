@@ -5,6 +5,7 @@
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ConsoleWav.h"
+#include "tests/support/ScratchFolder.h"
 
 using EditorTestSupport::OpenEditor;
 using ProcessorTestSupport::raw;
@@ -120,8 +121,8 @@ TEST (ConsoleButtons, OnlyTheSecondOfTwoQuickChoicesReachesTheConvolution)
 TEST (ConsoleButtons, ParametersReachTheStageOnlyWhileAnEditorIsOpen)
 {
     MorvantaProcessor processor;
-    const auto folder = juce::File::createTempFile ("presets");
-    folder.createDirectory();
+    const ScratchFolder scratch ("morvanta-presets");
+    const auto& folder = scratch.getFile();
 
     {
         OpenEditor editor (processor);
@@ -145,8 +146,6 @@ TEST (ConsoleButtons, ParametersReachTheStageOnlyWhileAnEditorIsOpen)
     setPlain (processor, ParameterIDs::ofConsole, 1.0f);
     EXPECT_FALSE (processor.console.off.load());
     EXPECT_EQ (processor.consoleIndex.load(), 4);
-
-    folder.deleteRecursively();
 }
 
 TEST (ConsoleCaption, LightsWhileTheUserPointsAtAConsoleButNotAtOff)

@@ -3,6 +3,7 @@
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
+#include "tests/support/ScratchFolder.h"
 
 using EditorTestSupport::OpenEditor;
 using EditorTestSupport::pump;
@@ -15,17 +16,10 @@ namespace
         Drive after a load tells which preset it was. */
 struct PresetFolder
 {
-    PresetFolder()
-    {
-        folder.deleteRecursively();
-        folder.createDirectory();
-    }
-
-    ~PresetFolder() { folder.deleteRecursively(); }
-
     void add (const juce::String& name, float drive) { EditorTestSupport::writePreset (folder, name, { { ParameterIDs::drive, drive } }); }
 
-    juce::File folder = juce::File::createTempFile ("presets");
+    ScratchFolder scratch { "morvanta-presets" };
+    const juce::File& folder = scratch.getFile();
 };
 
 /** An editor on the desktop that looks for presets in `folder`. */

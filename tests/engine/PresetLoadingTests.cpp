@@ -2,6 +2,7 @@
 
 #include "engine/PluginProcessor.h"
 #include "engine/PresetReader.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace
 {
@@ -86,13 +87,7 @@ std::string loadCapturingOutput (MorvantaProcessor& p, const juce::File& file)
 class PresetLoading : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("morvanta-preset-tests", {});
-        ASSERT_TRUE (folder.createDirectory());
-    }
-
-    void TearDown() override { folder.deleteRecursively(); }
+    void SetUp() override { ASSERT_TRUE (scratch.exists()); }
 
     juce::File write (const void* data, size_t size, const juce::String& name = "test.mrv")
     {
@@ -122,7 +117,8 @@ protected:
         EXPECT_EQ (p.parameters.copyState().toXmlString(), xmlBefore) << what;
     }
 
-    juce::File folder;
+    ScratchFolder scratch { "morvanta-preset-tests" };
+    const juce::File& folder = scratch.getFile();
 };
 } // namespace
 

@@ -14,6 +14,7 @@
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/SoakSupport.h"
 
 #ifndef MORVANTA_THREADING_DEFAULT_SECONDS
@@ -171,7 +172,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
     juce::Random random (4242);
     juce::int64 blocks = 0, actions = 0, editorsOpened = 0, presetsLoaded = 0, consolesChosen = 0;
 
-    const juce::TemporaryFile presetFolder;
+    const ScratchFolder presetFolder ("morvanta-soak-presets");
     const auto presets = writePresets (presetFolder.getFile(), random);
     juce::AudioFormatManager formats;
     formats.registerBasicFormats();
@@ -277,5 +278,4 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
         static_cast<long long> (presetsLoaded),
         static_cast<long long> (consolesChosen));
     EXPECT_GT (blocks, 0);
-    presetFolder.getFile().deleteRecursively();
 }
