@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 /** A folder of its own for one test, removed again when the test is done.
@@ -20,22 +21,21 @@ public:
                            .getFullPathName()
                            .toStdString();
 
-        if (::mkdtemp (pattern.data()) != nullptr)
-            folder = juce::File (pattern);
+        // Throwing fails the test that asked: a test writing into an unnamed folder would
+        // scatter its files wherever the empty path resolves.
+        if (::mkdtemp (pattern.data()) == nullptr)
+            throw std::runtime_error ("no scratch folder could be made in the temporary directory");
+
+        folder = juce::File (pattern);
     }
 
-    ~ScratchFolder()
-    {
-        if (folder != juce::File())
-            folder.deleteRecursively();
-    }
+    ~ScratchFolder() { folder.deleteRecursively(); }
 
     ScratchFolder (const ScratchFolder&) = delete;
     ScratchFolder& operator= (const ScratchFolder&) = delete;
 
-    /** The folder; a default File when the temporary directory could not take one. */
     const juce::File& getFile() const noexcept { return folder; }
-    bool exists() const { return folder != juce::File() && folder.isDirectory(); }
+    bool exists() const { return folder.isDirectory(); }
 
 private:
     juce::File folder;
