@@ -7,6 +7,36 @@ constexpr double onOffFadeSeconds = 0.02;
 constexpr float hotMakeupDb = 19.0f;
 constexpr float normalMakeupDb = 17.0f;
 constexpr double thresholdPerDriveDb = -0.7;
+
+// Where the length the convolution reports cannot tell its default engine from ours (rates below
+// about 19 kHz, where both are one sample long), the engine is taken to play after this much
+// audio: the loader thread wakes every 10 ms and the convolution's own crossfade lasts 50 ms.
+constexpr double ownEngineAllowanceSeconds = 0.1;
+
+/** The length the convolution reports for an engine built from `response`: it keeps up to two
+    channels, trims samples below -80 dB from both ends and resamples to the processing rate. */
+int engineLengthFor (const juce::AudioBuffer<float>& response, double responseRate, double processRate)
+{
+    const auto threshold = juce::Decibels::decibelsToGain (-80.0f);
+    const int channels = juce::jmin (2, response.getNumChannels());
+    const int n = response.getNumSamples();
+    int first = n, last = -1;
+
+    for (int ch = 0; ch < channels; ++ch)
+        for (int i = 0; i < n; ++i)
+            if (std::abs (response.getSample (ch, i)) >= threshold)
+            {
+                first = juce::jmin (first, i);
+                last = juce::jmax (last, i);
+            }
+
+    const int trimmed = last < first ? 1 : last - first + 1;
+
+    if (channels == 0 || n == 0 || responseRate == processRate)
+        return channels == 0 || n == 0 ? 1 : trimmed;
+
+    return juce::roundToInt (juce::jmax (1.0, trimmed / (responseRate / processRate)));
+}
 } // namespace
 
 ConsoleConvolution::ConsoleConvolution() = default;
@@ -14,8 +44,23 @@ ConsoleConvolution::~ConsoleConvolution() = default;
 
 void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
 {
+    preparedSpec = spec;
     compressor.prepare (spec);
+
+    // A response waiting now (a project restored before the host prepares) reaches the
+    // convolution before its preparation, which builds the engine from it at once: the console
+    // is right from the first sample, whatever the loader thread's timing.
+    {
+        const juce::SpinLock::ScopedLockType lock (irLock);
+        handOverPendingResponse();
+    }
+
     convolution.prepare (spec);
+    ownEngineInUse = responseHandedOver;
+
+    if (! responseHandedOver)
+        defaultEngineLength = convolution.getCurrentIRSize();
+
     makeup.prepare (spec);
     makeup.setRampDurationSeconds (makeupRampSeconds);
     makeupInitialised = false;
@@ -72,6 +117,7 @@ void ConsoleConvolution::publishImpulseResponse (juce::AudioBuffer<float> respon
     pendingIRSampleRate = responseSampleRate;
     std::swap (pendingIR, response);
     irPending = true;
+    ownResponsePublished.store (true);
 }
 
 void ConsoleConvolution::applyRequestedThreshold()
@@ -87,10 +133,35 @@ void ConsoleConvolution::applyRequestedThreshold()
 
 void ConsoleConvolution::takePendingImpulseResponse()
 {
+    if (nonRealtime && preparedSpec.sampleRate > 0.0)
+    {
+        // Offline, audio passes far faster than the loader thread's timing: build the engine
+        // here, so that a bounce hears the response from this chunk on, every time alike. Waiting
+        // for the writer's few assignments is fine when nothing plays in real time.
+        const juce::SpinLock::ScopedLockType lock (irLock);
+
+        if (handOverPendingResponse())
+        {
+            convolution.prepare (preparedSpec);
+            ownEngineInUse = true;
+        }
+
+        return;
+    }
+
     const juce::SpinLock::ScopedTryLockType lock (irLock);
 
-    if (! lock.isLocked() || ! irPending)
-        return;
+    if (lock.isLocked())
+        handOverPendingResponse();
+}
+
+bool ConsoleConvolution::handOverPendingResponse()
+{
+    if (! irPending)
+        return false;
+
+    lengthRevealsOwnEngine = engineLengthFor (pendingIR, pendingIRSampleRate, preparedSpec.sampleRate) != defaultEngineLength;
+    samplesAwaited = 0;
 
     // Moving the buffer into the convolution's fixed-size command allocates nothing here; the
     // engine is built on the convolution's loader thread.
@@ -100,37 +171,39 @@ void ConsoleConvolution::takePendingImpulseResponse()
         juce::dsp::Convolution::Trim::yes,
         juce::dsp::Convolution::Normalise::yes);
     irPending = false;
+    responseHandedOver = true;
+    return true;
 }
 
-void ConsoleConvolution::process (const Context& context)
+bool ConsoleConvolution::awaitsOwnEngine() const noexcept
 {
-    applyRequestedThreshold();
+    return ownResponsePublished.load() && ! ownEngineInUse;
+}
 
-    const bool isOff = off.load();
-    const float target = isOff ? 0.0f : 1.0f;
-
-    if (! mixInitialised)
-    {
-        mixCurrent = target;
-        mixInitialised = true;
-    }
-
-    float m = mixCurrent;
-
-    if (isOff && m == 0.0f)
+void ConsoleConvolution::watchForOwnEngine (int numSamples, bool stageIsDry)
+{
+    if (ownEngineInUse || ! responseHandedOver)
         return;
 
-    const auto& block = context.getOutputBlock();
-    const auto n = static_cast<int> (block.getNumSamples());
-    const auto k = juce::jmin (dryCopy.getNumChannels(), static_cast<int> (block.getNumChannels()));
-    const bool crossfade = m != target && dryCopy.getNumSamples() >= n;
+    samplesAwaited += numSamples;
+    const bool arrived = lengthRevealsOwnEngine
+                             ? convolution.getCurrentIRSize() != defaultEngineLength
+                             : samplesAwaited >= static_cast<int> (preparedSpec.sampleRate * ownEngineAllowanceSeconds);
 
-    if (crossfade)
-        for (int ch = 0; ch < k; ++ch)
-            dryCopy.copyFrom (ch, 0, block.getChannelPointer (static_cast<size_t> (ch)), n);
+    if (! arrived)
+        return;
 
+    ownEngineInUse = true;
+
+    // The convolution has only begun its crossfade away from the default engine; nothing of it
+    // was heard, so it ends here and the stage fades in on its own engine alone.
+    if (stageIsDry)
+        convolution.reset();
+}
+
+void ConsoleConvolution::runConsole (const Context& context)
+{
     compressor.process (context);
-    takePendingImpulseResponse();
     convolution.process (context);
 
     makeup.setGainDecibels (hotMakeup.load() ? hotMakeupDb : normalMakeupDb);
@@ -142,6 +215,71 @@ void ConsoleConvolution::process (const Context& context)
     }
 
     makeup.process (context);
+}
+
+void ConsoleConvolution::warmUpWhileDry (const Context& context)
+{
+    const auto& block = context.getOutputBlock();
+    const auto n = static_cast<int> (block.getNumSamples());
+    const auto channels = static_cast<int> (block.getNumChannels());
+
+    mixCurrent = 0.0f;
+
+    // Not possible while chunks respect the prepared block size: without room for the dry input
+    // the chunk simply stays as it is.
+    if (dryCopy.getNumSamples() < n || dryCopy.getNumChannels() < channels)
+        return;
+
+    // The console runs, so its compressor settles and the convolution installs the new engine,
+    // but the chunk leaves as it came.
+    for (int ch = 0; ch < channels; ++ch)
+        dryCopy.copyFrom (ch, 0, block.getChannelPointer (static_cast<size_t> (ch)), n);
+
+    runConsole (context);
+    watchForOwnEngine (n, true);
+
+    for (int ch = 0; ch < channels; ++ch)
+        juce::FloatVectorOperations::copy (block.getChannelPointer (static_cast<size_t> (ch)), dryCopy.getReadPointer (ch), n);
+}
+
+void ConsoleConvolution::process (const Context& context)
+{
+    applyRequestedThreshold();
+
+    const bool isOff = off.load();
+    const float target = isOff ? 0.0f : 1.0f;
+    const bool freshlyPrepared = ! mixInitialised;
+
+    if (freshlyPrepared)
+    {
+        mixCurrent = target;
+        mixInitialised = true;
+    }
+
+    float m = mixCurrent;
+
+    if (isOff && m == 0.0f)
+        return;
+
+    takePendingImpulseResponse();
+
+    if (awaitsOwnEngine() && (m == 0.0f || freshlyPrepared))
+    {
+        warmUpWhileDry (context);
+        return;
+    }
+
+    const auto& block = context.getOutputBlock();
+    const auto n = static_cast<int> (block.getNumSamples());
+    const auto k = juce::jmin (dryCopy.getNumChannels(), static_cast<int> (block.getNumChannels()));
+    const bool crossfade = m != target && dryCopy.getNumSamples() >= n;
+
+    if (crossfade)
+        for (int ch = 0; ch < k; ++ch)
+            dryCopy.copyFrom (ch, 0, block.getChannelPointer (static_cast<size_t> (ch)), n);
+
+    runConsole (context);
+    watchForOwnEngine (n, false);
 
     if (! crossfade)
     {

@@ -33,6 +33,11 @@ public:
         reached them). Audio thread, allocation-free. */
     void resetSignalState();
 
+    /** Tells the stage whether the host renders offline (faster than real time), where a new
+        impulse response is built into the convolution within the chunk that receives it instead
+        of on the convolution's loader thread. Audio thread, before process. */
+    void setNonRealtime (bool isNonRealtime) noexcept { nonRealtime = isNonRealtime; }
+
     /** Requests a compressor threshold of -0.7 x driveDb dB (driveDb: the DRIVE value, 0 to 50).
         Any thread: the value is stored atomically and the audio thread hands it to the
         compressor at the start of its next chunk, only when it differs from what the
@@ -51,7 +56,9 @@ public:
     void switchOn (bool invertResponse, bool hot, float driveDb);
 
     /** Leaves an impulse response (sample rate in Hz) for the audio thread, replacing one that
-        is still waiting. Blocks only for the few assignments inside irLock. */
+        is still waiting. Blocks only for the few assignments inside irLock. Publish before
+        switchOn: a stage switched on while its first response is on its way stays dry until the
+        convolution plays that response. */
     void publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate);
 
     /** Threshold in dB last requested through setThreshold (0 dB before any request). Any
@@ -99,10 +106,29 @@ public:
 private:
     void applyRequestedThreshold();
     void takePendingImpulseResponse();
+    bool handOverPendingResponse();
+    bool awaitsOwnEngine() const noexcept;
+    void runConsole (const Context& context);
+    void warmUpWhileDry (const Context& context);
+    void watchForOwnEngine (int numSamples, bool stageIsDry);
 
     /** Threshold in dB requested by setThreshold (any thread); the audio thread applies it. */
     std::atomic<float> requestedThresholdDb{ 0.0f };
     float appliedThresholdDb = 0.0f;
+
+    // Until the convolution has received a response of ours it runs the framework's default
+    // engine, an un-normalised unit impulse that the 17/19 dB makeup would turn into a burst; the
+    // stage therefore stays dry until the engine built from its own response plays.
+    /** Set by publishImpulseResponse (message thread), read by the audio thread. */
+    std::atomic<bool> ownResponsePublished{ false };
+    bool responseHandedOver = false; // the convolution has received a response of ours
+    bool ownEngineInUse = false; // ... and plays an engine built from one
+    int defaultEngineLength = 0; // what the convolution reports for its default engine
+    bool lengthRevealsOwnEngine = true; // false where our response's engine reports that length too
+    int samplesAwaited = 0; // since the hand-over, while the engine is built (real time)
+
+    juce::dsp::ProcessSpec preparedSpec{ 0.0, 0, 0 };
+    bool nonRealtime = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ConsoleConvolution)
 };

@@ -56,16 +56,18 @@ void applyConsole (ConsoleConvolution& stage, int index, float driveDb, juce::Au
     if (console == nullptr)
         return;
 
+    // The response goes out before the stage is switched on, so that a stage hearing its first
+    // console waits for that console's engine instead of starting through the convolution's default.
+    stage.invertIR = console->negated;
+
+    if (auto response = decodeConsoleImpulseResponse (index, formats))
+    {
+        if (stage.invertIR)
+            response->samples.applyGain (-1.0f);
+
+        stage.publishImpulseResponse (std::move (response->samples), response->sampleRate);
+    }
+
     stage.switchOn (console->negated, console->hotMakeup, driveDb);
-
-    auto response = decodeConsoleImpulseResponse (index, formats);
-
-    if (! response.has_value())
-        return;
-
-    if (stage.invertIR)
-        response->samples.applyGain (-1.0f);
-
-    stage.publishImpulseResponse (std::move (response->samples), response->sampleRate);
 }
 } // namespace ConsoleLibrary

@@ -55,10 +55,10 @@ struct ImpulseResponse
 std::optional<ImpulseResponse> decodeConsoleImpulseResponse (int index, juce::AudioFormatManager&);
 
 /** Hands a console to the stage as a console button does. "-" switches the stage off and touches
-    nothing else. A console switches it on with the console's polarity and makeup and the
-    threshold for a DRIVE of driveDb (dB), before anything is decoded; then its response is
-    decoded, negated while the stage's polarity flag is set, and published for the audio thread.
-    If the response cannot be decoded the stage keeps the response it has. Any other index changes
-    nothing. Message thread. */
+    nothing else. A console sets the stage's polarity flag, decodes its response, negates it while
+    that flag is set and publishes it for the audio thread; then it switches the stage on with the
+    console's polarity and makeup and the threshold for a DRIVE of driveDb (dB). If the response
+    cannot be decoded the stage keeps the response it has. Any other index changes nothing.
+    Message thread. */
 void applyConsole (ConsoleConvolution&, int index, float driveDb, juce::AudioFormatManager&);
 } // namespace ConsoleLibrary

@@ -455,6 +455,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     brightFilter.process (context);
 
     console.setThreshold (drive);
+    console.setNonRealtime (isNonRealtime());
     console.process (context);
 
     const float brightness = addCleanBass (block, numChannels);

@@ -80,7 +80,7 @@ TEST (ConsoleLibrary, DecodesSevenFramesAtTheTabledOffsetIntoAZeroPaddedMonoBuff
     EXPECT_FALSE (ConsoleLibrary::decodeConsoleImpulseResponse (ConsoleLibrary::u, none).has_value()) << "no format reads it";
 }
 
-TEST (ConsoleLibrary, ApplyingAConsoleSwitchesOnThenPublishesItsResponse)
+TEST (ConsoleLibrary, ApplyingAConsolePublishesItsResponseAndSwitchesOn)
 {
     for (const auto& e : ConsoleWav::table())
     {

@@ -363,3 +363,92 @@ TEST (ConsoleStage, WriterSideSetsOnlyWhatItNames)
     run (console, silence);
     EXPECT_EQ (console.getAppliedThresholdDb(), -7.0f);
 }
+
+TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineInRealTimeAndNotAtAllOffline)
+{
+    // 24 taps of 0.3, normalised by the convolution to 0.125 / sqrt (24) each: settled, a
+    // constant 0.01 leaves at 0.01 x 0.125 x sqrt (24) x 17 dB.
+    const double settled = 0.01 * 0.125 * std::sqrt (24.0) * gainOfDb (17.0);
+    const auto published = [] (ConsoleConvolution& console)
+    {
+        console.publishImpulseResponse (flatResponse (24, 0.3f), 48000.0f);
+        console.switchOn (false, false, 0.0f);
+    };
+
+    {
+        SCOPED_TRACE ("real time: dry until the engine plays, then a fade without a burst");
+        ConsoleConvolution console;
+        console.prepare (specFor (48000.0, 64));
+        published (console);
+        int drySamples = 0;
+        float peak = 0.0f;
+
+        for (int chunk = 0; chunk < 2000 && console.mixCurrent < 1.0f; ++chunk)
+        {
+            auto buffer = constant (2, 64, 0.01f);
+            run (console, buffer);
+            peak = juce::jmax (peak, buffer.getMagnitude (0, 64));
+
+            if (console.mixCurrent == 0.0f)
+            {
+                ASSERT_EQ (buffer.getMagnitude (0, 64), 0.01f);
+                ASSERT_EQ (buffer.findMinMax (1, 0, 64).getStart(), 0.01f);
+                drySamples += 64;
+            }
+
+            std::this_thread::sleep_for (std::chrono::microseconds (500));
+        }
+
+        EXPECT_EQ (console.mixCurrent, 1.0f);
+        EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
+        EXPECT_GT (drySamples, 0) << "the loader thread cannot have built the engine within the first chunk";
+        EXPECT_LT (peak, settled * 1.001) << "never louder than the settled console";
+    }
+
+    {
+        SCOPED_TRACE ("offline: the engine is built in the chunk that receives the response");
+        ConsoleConvolution console;
+        console.prepare (specFor (48000.0, 64));
+        console.setNonRealtime (true);
+        published (console);
+
+        for (int chunk = 0; chunk < 4; ++chunk)
+        {
+            auto buffer = constant (2, 64, 0.01f);
+            run (console, buffer);
+            EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
+        }
+
+        EXPECT_GT (console.mixCurrent, 0.0f) << "fading in from the first chunk";
+    }
+
+    {
+        SCOPED_TRACE ("waiting at preparation: in use from the first sample");
+        ConsoleConvolution console;
+        published (console);
+        console.prepare (specFor (48000.0, 64));
+        EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
+        auto buffer = constant (2, 64, 0.01f);
+        run (console, buffer);
+        EXPECT_NEAR (buffer.getSample (0, 63), settled, settled * 1e-4);
+    }
+
+    {
+        SCOPED_TRACE ("16 kHz, where both engines report one sample: in after a bounded wait");
+        ConsoleConvolution console;
+        console.prepare (specFor (16000.0, 160));
+        console.publishImpulseResponse (flatResponse (7, 0.3f), 88200.0f);
+        console.switchOn (false, false, 0.0f);
+        int chunks = 0;
+
+        for (; chunks < 200 && console.mixCurrent < 1.0f; ++chunks)
+        {
+            auto buffer = constant (2, 160, 0.01f);
+            run (console, buffer);
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+
+        EXPECT_EQ (console.mixCurrent, 1.0f);
+        EXPECT_GE (chunks, 10) << "a tenth of a second dry";
+    }
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "engine/PluginProcessor.h"
 #include "tests/host/SavedStateEdit.h"
@@ -11,15 +13,16 @@ namespace
 {
 constexpr double rate = 48000.0;
 constexpr int block = 256;
-constexpr int blocks = 400; // a little over two seconds
 
+// Whole periods of both tones (and of every harmonic the drive adds) fit into 10 ms, so a steady
+// sound has the same level in every 10 ms window.
 juce::AudioBuffer<float> input (int n)
 {
     juce::AudioBuffer<float> b (2, n);
 
     for (int i = 0; i < n; ++i)
     {
-        const auto v = 0.4f * (float) std::sin (juce::MathConstants<double>::twoPi * 330.0 * i / rate) + 0.2f * (float) std::sin (juce::MathConstants<double>::twoPi * 55.0 * i / rate);
+        const auto v = 0.4f * (float) std::sin (juce::MathConstants<double>::twoPi * 300.0 * i / rate) + 0.2f * (float) std::sin (juce::MathConstants<double>::twoPi * 100.0 * i / rate);
         b.setSample (0, i, v);
         b.setSample (1, i, v);
     }
@@ -27,22 +30,41 @@ juce::AudioBuffer<float> input (int n)
     return b;
 }
 
-/** The whole signal through a processor in blocks, as a host's audio thread would. */
-juce::AudioBuffer<float> render (juce::AudioProcessor& p)
+/** `seconds` of the signal through each processor in blocks of `blockSize`: at full speed, as an
+    offline bounce does, or each block at its own time, as real-time playback does. `between`
+    runs before each block with the block's first frame (a host's message thread, in effect). */
+std::vector<juce::AudioBuffer<float>> renderAll (std::vector<juce::AudioProcessor*> processors, double seconds, int blockSize, bool paced, const std::function<void (int)>& between = {})
 {
-    auto signal = input (blocks * block);
+    const int total = (int) (seconds * rate) / blockSize * blockSize;
+    std::vector<juce::AudioBuffer<float>> signals (processors.size(), input (total));
     juce::MidiBuffer midi;
+    const auto started = juce::Time::getMillisecondCounterHiRes();
 
-    for (int start = 0; start < signal.getNumSamples(); start += block)
+    for (int start = 0; start < total; start += blockSize)
     {
-        juce::AudioBuffer<float> view (signal.getArrayOfWritePointers(), 2, start, block);
-        p.processBlock (view, midi);
-        // Leaves the convolution's loader thread time to build the new engine, as real time does.
-        juce::Thread::sleep (1);
+        if (between)
+            between (start);
+
+        if (paced)
+            while (juce::Time::getMillisecondCounterHiRes() - started < 1000.0 * start / rate)
+                juce::Thread::yield();
+
+        for (size_t i = 0; i < processors.size(); ++i)
+        {
+            juce::AudioBuffer<float> view (signals[i].getArrayOfWritePointers(), 2, start, blockSize);
+            processors[i]->processBlock (view, midi);
+        }
     }
 
-    return signal;
+    return signals;
 }
+
+float peakOf (const juce::AudioBuffer<float>& b, int from = 0)
+{
+    return juce::jmax (b.getMagnitude (0, from, b.getNumSamples() - from), b.getMagnitude (1, from, b.getNumSamples() - from));
+}
+
+double decibels (double gain) { return 20.0 * std::log10 (gain); }
 
 std::unique_ptr<juce::AudioPluginInstance> fresh()
 {
@@ -51,6 +73,22 @@ std::unique_ptr<juce::AudioPluginInstance> fresh()
     EXPECT_NE (plugin, nullptr) << error;
     return plugin;
 }
+
+/** A project saved with Tube, Drive 20 dB and a console ('1' "-", '2' "U", '3' "A"). */
+juce::MemoryBlock savedTubeProject (char console)
+{
+    auto original = fresh();
+
+    for (const auto& [name, text] : { std::pair ("Soft Button", "Off"), std::pair ("Tube Button", "On"), std::pair ("Drive", "20.0") })
+    {
+        auto* parameter = HostedPlugin::findParameter (*original, name);
+        parameter->setValueNotifyingHost (parameter->getValueForText (text));
+    }
+
+    return SavedStateEdit::withEngineAttribute (*original, "consoleIndex", console);
+}
+
+void restore (juce::AudioPluginInstance& p, const juce::MemoryBlock& state) { p.setStateInformation (state.getData(), (int) state.getSize()); }
 
 double rmsOfLastSecond (const juce::AudioBuffer<float>& b)
 {
@@ -84,8 +122,9 @@ TEST (HostedConsoleState, AProjectSavedWithConsoleUComesBackAudibleWithNoEditorO
         EXPECT_EQ (p->getActiveEditor(), nullptr);
     }
 
-    const auto withU = render (*reopened);
-    const auto withoutConsole = render (*plain);
+    const auto heard = renderAll ({ reopened.get(), plain.get() }, 2.0, block, false);
+    const auto& withU = heard[0];
+    const auto& withoutConsole = heard[1];
 
     // The console's compression and 19 dB makeup are heard.
     EXPECT_GT (std::abs (rmsOfLastSecond (withU) - rmsOfLastSecond (withoutConsole)), 0.05 * rmsOfLastSecond (withoutConsole));
@@ -104,7 +143,7 @@ TEST (HostedConsoleState, AProjectSavedWithConsoleUComesBackAudibleWithNoEditorO
     reference.console.publishImpulseResponse (std::move (ir), 88200.0f);
     reference.setPlayConfigDetails (2, 2, rate, block);
     reference.prepareToPlay (rate, block);
-    const auto expected = render (reference);
+    const auto expected = renderAll ({ &reference }, 2.0, block, false)[0];
 
     EXPECT_EQ (reference.console.getAppliedThresholdDb(), -21.0f);
     const auto n = (int) rate;
@@ -119,4 +158,100 @@ TEST (HostedConsoleState, AProjectSavedWithConsoleUComesBackAudibleWithNoEditorO
 
     for (auto* p : { reopened.get(), plain.get() })
         p->releaseResources();
+}
+
+TEST (HostedConsoleState, OfflineBouncesOfAProjectWithAConsoleEqualPlaybackFromTheFirstSample)
+{
+    const double seconds = 5.0;
+    const char consoles[] = { '2', '3' }; // "U", "A"
+    std::vector<juce::MemoryBlock> saved;
+    std::vector<std::unique_ptr<juce::AudioPluginInstance>> players;
+
+    for (const char console : consoles)
+    {
+        saved.push_back (savedTubeProject (console));
+        players.push_back (fresh());
+        ASSERT_NE (players.back(), nullptr);
+        restore (*players.back(), saved.back());
+        players.back()->prepareToPlay (rate, block);
+    }
+
+    // Playback: the project restored, then prepared, each block at its own time.
+    const auto played = renderAll ({ players[0].get(), players[1].get() }, seconds, block, true);
+
+    for (size_t c = 0; c < saved.size(); ++c)
+    {
+        const auto settledPeak = peakOf (played[c], played[c].getNumSamples() - 2 * (int) rate);
+        ASSERT_GT (settledPeak, 0.01f);
+        EXPECT_LE (decibels (peakOf (played[c]) / settledPeak), 0.5) << "console " << consoles[c] << ", playback";
+
+        for (const bool restoreFirst : { true, false })
+        {
+            for (int bounce = 0; bounce < 3; ++bounce)
+            {
+                SCOPED_TRACE (juce::String ("console ") + consoles[c] + (restoreFirst ? ", restored then prepared" : ", prepared then restored") + ", bounce " + juce::String (bounce));
+                auto offline = fresh();
+                ASSERT_NE (offline, nullptr);
+                offline->setNonRealtime (true);
+
+                if (restoreFirst)
+                    restore (*offline, saved[c]);
+
+                offline->prepareToPlay (rate, block);
+
+                if (! restoreFirst)
+                    restore (*offline, saved[c]);
+
+                const auto bounced = renderAll ({ offline.get() }, seconds, block, false)[0];
+                float worst = 0.0f;
+                int worstAt = 0;
+
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int i = 0; i < bounced.getNumSamples(); ++i)
+                        if (const auto d = std::abs (bounced.getSample (ch, i) - played[c].getSample (ch, i)); d > worst)
+                            std::tie (worst, worstAt) = std::pair (d, i);
+
+                EXPECT_LE (worst, 1.0e-6f * settledPeak) << "first differs most at " << worstAt / rate << " s";
+                EXPECT_LE (decibels (peakOf (bounced) / settledPeak), 0.5);
+                offline->releaseResources();
+            }
+        }
+    }
+}
+
+TEST (HostedConsoleState, AFirstConsoleEngagedDuringPlaybackFadesInWithoutABurst)
+{
+    const auto withoutConsole = savedTubeProject ('1');
+    const auto withU = savedTubeProject ('2');
+    const int window = (int) rate / 100; // 10 ms
+
+    for (const int blockSize : { 512, 64 })
+    {
+        SCOPED_TRACE (blockSize);
+        auto p = fresh();
+        ASSERT_NE (p, nullptr);
+        restore (*p, withoutConsole);
+        p->prepareToPlay (rate, blockSize);
+
+        // Restoring the project with "U" mid-stream engages the stage's first console, as a
+        // console click would.
+        const int switchAt = (int) (0.6 * rate) / blockSize * blockSize;
+        const auto engageU = [&] (int start)
+        {
+            if (start == switchAt)
+                restore (*p, withU);
+        };
+        const auto out = renderAll ({ p.get() }, 1.5, blockSize, true, engageU)[0];
+
+        const auto levelDb = [&] (int from, int length)
+        { return decibels (out.getRMSLevel (0, from, length)); };
+        const auto before = levelDb (switchAt - 10 * window, 10 * window);
+        const auto after = levelDb (out.getNumSamples() - 20 * window, 20 * window);
+        ASSERT_GT (std::abs (after - before), 1.0) << "the console is heard once it has settled";
+
+        for (int from = switchAt; from + window <= out.getNumSamples(); from += window / 10)
+            ASSERT_LE (levelDb (from, window), juce::jmax (before, after) + 1.0) << (from - switchAt) / rate << " s after the switch";
+
+        p->releaseResources();
+    }
 }
