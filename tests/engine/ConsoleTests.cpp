@@ -364,7 +364,7 @@ TEST (ConsoleStage, WriterSideSetsOnlyWhatItNames)
     EXPECT_EQ (console.getAppliedThresholdDb(), -7.0f);
 }
 
-TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineInRealTimeAndNotAtAllOffline)
+TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineThenFadesInWithoutABurst)
 {
     // 24 taps of 0.3, normalised by the convolution to 0.125 / sqrt (24) each: settled, a
     // constant 0.01 leaves at 0.01 x 0.125 x sqrt (24) x 17 dB.
@@ -403,34 +403,6 @@ TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineInRealTimeAndNotAtAllOffl
         EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
         EXPECT_GT (drySamples, 0) << "the loader thread cannot have built the engine within the first chunk";
         EXPECT_LT (peak, settled * 1.001) << "never louder than the settled console";
-    }
-
-    {
-        SCOPED_TRACE ("offline: the engine is built in the chunk that receives the response");
-        ConsoleConvolution console;
-        console.prepare (specFor (48000.0, 64));
-        console.setNonRealtime (true);
-        published (console);
-
-        for (int chunk = 0; chunk < 4; ++chunk)
-        {
-            auto buffer = constant (2, 64, 0.01f);
-            run (console, buffer);
-            EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
-        }
-
-        EXPECT_GT (console.mixCurrent, 0.0f) << "fading in from the first chunk";
-    }
-
-    {
-        SCOPED_TRACE ("waiting at preparation: in use from the first sample");
-        ConsoleConvolution console;
-        published (console);
-        console.prepare (specFor (48000.0, 64));
-        EXPECT_EQ (console.convolution.getCurrentIRSize(), 24);
-        auto buffer = constant (2, 64, 0.01f);
-        run (console, buffer);
-        EXPECT_NEAR (buffer.getSample (0, 63), settled, settled * 1e-4);
     }
 
     {
