@@ -76,6 +76,10 @@ void ConsoleCompressor::process (const Context& context) noexcept
     const auto numSamples = block.getNumSamples();
     const auto pieceLength = static_cast<size_t> (levels.getNumSamples());
 
+    // Never prepared: there is no envelope to follow (the framework's compressor has none either).
+    if (pieceLength == 0)
+        return;
+
     for (size_t start = 0; start < numSamples; start += pieceLength)
         processPiece (block.getSubBlock (start, juce::jmin (pieceLength, numSamples - start)));
 }
