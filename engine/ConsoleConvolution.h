@@ -4,6 +4,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/ConsoleCompressor.h"
+
 /**
     The console emulation: a compressor, a very short impulse-response convolution and a fixed
     makeup gain, switched in and out with a 20 ms crossfade against the dry input.
@@ -91,7 +93,7 @@ public:
     const float releaseMs = 20.0f;
     const float ratio = 5.0f;
 
-    juce::dsp::Compressor<float> compressor;
+    ConsoleCompressor compressor;
     juce::dsp::Convolution convolution;
 
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the

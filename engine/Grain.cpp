@@ -107,10 +107,57 @@ void Grain<SampleType>::process (const Context& context, float drive, float grai
     waveInitialised = true;
 }
 
+namespace
+{
+/** x + g P (x) for every sample, P of `count` coefficients evaluated as juce::dsp::Polynomial
+    does (Horner, highest order first), so the result is the same to the bit; with the count
+    known here the loop runs as SIMD. */
+template <int count, typename SampleType, typename Polynomial>
+void addScaledPolynomial (SampleType* samples, int n, const Polynomial& p, SampleType g) noexcept
+{
+    std::array<SampleType, static_cast<size_t> (count)> c;
+
+    for (int k = 0; k < count; ++k)
+        c[static_cast<size_t> (k)] = p[k];
+
+    for (int i = 0; i < n; ++i)
+    {
+        const auto x = samples[i];
+        SampleType y (0);
+
+        for (int k = count; --k >= 0;)
+            y = (x * y) + c[static_cast<size_t> (k)];
+
+        samples[i] = y * g + x;
+    }
+}
+} // namespace
+
 template <typename SampleType>
 void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block)
 {
     const auto numChannels = block.getNumChannels();
+    const auto count = GrainMath::polynomialCoefficients[static_cast<size_t> (installedMode)].count;
+
+    // Steady amount, no crossfade: the amount the smoother hands out is its target throughout.
+    if (fadePosition == -1 && ! grainSmoothed.isSmoothing() && (count == 9 || count == 2))
+    {
+        const auto g = grainSmoothed.getTargetValue() / static_cast<SampleType> (100);
+
+        for (size_t ch = 0; ch < numChannels; ++ch)
+        {
+            auto* samples = block.getChannelPointer (ch);
+            const auto n = static_cast<int> (block.getNumSamples());
+
+            if (count == 9)
+                addScaledPolynomial<9> (samples, n, *polynomial, g);
+            else
+                addScaledPolynomial<2> (samples, n, *polynomial, g);
+        }
+
+        return;
+    }
+
     const auto n = static_cast<int> (block.getNumSamples());
     const auto& p = *polynomial;
     const auto& previous = *previousPolynomial;

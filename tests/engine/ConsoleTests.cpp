@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "engine/CompressorMath.h"
 #include "engine/ConsoleConvolution.h"
 
 namespace
@@ -423,4 +424,81 @@ TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineThenFadesInWithoutABurst)
         EXPECT_EQ (console.mixCurrent, 1.0f);
         EXPECT_GE (chunks, 10) << "a tenth of a second dry";
     }
+}
+
+TEST (CompressorMath, PowerIsWithinTwoUlpOfStdPow)
+{
+    for (const float exponent : { -0.8f, -1.0f, -0.5f, -0.1f, 0.0f })
+    {
+        EXPECT_EQ (CompressorMath::power (1.0f, exponent), 1.0f) << "below the threshold the gain is exactly 1";
+
+        // Just above 1 (just over the threshold) and then up to 2^40, past any level a signal reaches.
+        for (float x = 0.999f; x < 1.0e12f; x = x < 1.01f ? x + 1.0e-6f : x * 1.0007f)
+        {
+            const double expected = std::pow (static_cast<double> (x), static_cast<double> (exponent));
+            ASSERT_NEAR (CompressorMath::power (x, exponent), expected, expected * 0x1p-22) << x << " ^ " << exponent;
+        }
+    }
+}
+
+TEST (ConsoleStage, CompressorMatchesTheFrameworkCompressorWithinFloatRounding)
+{
+    auto process = [] (auto& compressor, juce::AudioBuffer<float>& buffer)
+    {
+        juce::dsp::AudioBlock<float> block (buffer);
+        compressor.process (juce::dsp::ProcessContextReplacing<float> (block));
+    };
+
+    // Chunk sizes include one longer than prepared; the settings change between chunks and the
+    // envelopes are cleared once, as the stage does after a non-finite sample.
+    const struct
+    {
+        int length;
+        float thresholdDb, attackMs;
+        bool reset;
+    } chunks[] = { { 256, -14.0f, 2.0f, false }, { 100, -14.0f, 2.0f, false }, { 700, -35.0f, 2.0f, false }, { 64, 0.0f, 0.0f, false }, { 256, -20.0f, 5.0f, true } };
+
+    int reduced = 0;
+
+    // Channels are followed in pairs: an odd count leaves one on its own.
+    for (const int channels : { 2, 1, 3 })
+    {
+        ConsoleCompressor ours;
+        juce::dsp::Compressor<float> reference;
+        ours.prepare (specFor (48000.0, 256, channels));
+        reference.prepare (specFor (48000.0, 256, channels));
+
+        for (const auto& chunk : chunks)
+        {
+            auto configure = [&chunk] (auto& compressor)
+            {
+                compressor.setThreshold (chunk.thresholdDb);
+                compressor.setRatio (5.0f);
+                compressor.setAttack (chunk.attackMs);
+                compressor.setRelease (20.0f);
+
+                if (chunk.reset)
+                    compressor.reset();
+            };
+
+            configure (ours);
+            configure (reference);
+
+            auto input = noise (channels, chunk.length, chunk.length);
+            input.applyGain (3.0f);
+            auto actual = input, expected = input;
+            process (ours, actual);
+            process (reference, expected);
+
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < chunk.length; ++i)
+                {
+                    const float want = expected.getSample (c, i);
+                    ASSERT_NEAR (actual.getSample (c, i), want, std::abs (want) * 0x1p-22) << channels << " channels, chunk of " << chunk.length << ", channel " << c << ", sample " << i;
+                    reduced += std::abs (want) < 0.9f * std::abs (input.getSample (c, i)) ? 1 : 0;
+                }
+        }
+    }
+
+    EXPECT_GT (reduced, 500) << "the comparison must cover gain reduction, not only unity gain";
 }

@@ -234,6 +234,38 @@ TEST (GrainStage, GrainAmountRampsAcrossChannelsInTurn)
     EXPECT_EQ (stage.grainSmoothed.getCurrentValue(), 100.0f);
 }
 
+TEST (GrainStage, SteadyAmountAddsEachModesPolynomialToTheBit)
+{
+    for (int mode = 0; mode < GrainMath::numModes; ++mode)
+    {
+        Stage stage;
+        stage.driveMode = mode;
+        stage.setWave();
+        stage.prepare (specFor (44100.0, 300, 2));
+        stage.grainSmoothed.setCurrentAndTargetValue (50.0f);
+
+        juce::AudioBuffer<float> buffer (2, 300);
+        juce::Random random (mode);
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 300; ++i)
+                buffer.setSample (c, i, random.nextFloat() * 3.0f - 1.5f);
+
+        const juce::AudioBuffer<float> input (buffer);
+        juce::dsp::AudioBlock<float> block (buffer);
+        stage.applyGrainPolynomial (block);
+
+        const auto& p = stage.modePolynomials[static_cast<size_t> (mode)];
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 300; ++i)
+            {
+                const float x = input.getSample (c, i);
+                ASSERT_EQ (buffer.getSample (c, i), p (x) * (50.0f / 100.0f) + x) << "mode " << mode << ", channel " << c << ", sample " << i;
+            }
+    }
+}
+
 TEST (GrainStage, ZeroGrainLeavesEverySampleUnchanged)
 {
     Stage stage;
