@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -156,23 +155,14 @@ void run (benchmark::State& state, int console, const BlockPattern& pattern)
     auto processBlock = [&] (juce::AudioBuffer<float>& block)
     { p.processBlock (block, midi); };
 
-    // The convolution starts with a one-sample unit impulse; its loader thread builds the engine
-    // for the console's response in the background, which is in use once its size shows.
-    const auto deadline = Clock::now() + std::chrono::seconds (5);
-
-    while (console != ConsoleLibrary::none && p.console.convolution.getCurrentIRSize() <= 1)
+    // A console handed over before preparation is built by it: in use from the first block.
+    if (console != ConsoleLibrary::none && p.console.convolution.getCurrentIRSize() <= 1)
     {
-        if (Clock::now() > deadline)
-        {
-            state.SkipWithError ("the console's impulse response was never installed");
-            return;
-        }
-
-        timeBatch (engineFeeder, pattern, 1, processBlock);
-        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        state.SkipWithError ("the console's impulse response is not in use");
+        return;
     }
 
-    // Past every ramp and the convolution's 50 ms crossfade to its new engine.
+    // Past every ramp.
     const int repeats = juce::jmax (1, framesPerBatch / pattern.framesPerRepeat());
     timeBatch (engineFeeder, pattern, juce::roundToInt (sampleRate) / pattern.framesPerRepeat(), processBlock);
 

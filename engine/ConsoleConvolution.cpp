@@ -46,6 +46,7 @@ void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
 {
     preparedSpec = spec;
     compressor.prepare (spec);
+    fftScratch.prepare (static_cast<int> (spec.maximumBlockSize));
 
     // A response waiting now (a project restored before the host prepares) reaches the
     // convolution before its preparation, which builds the engine from it at once: the console
@@ -204,7 +205,11 @@ void ConsoleConvolution::watchForOwnEngine (int numSamples, bool stageIsDry)
 void ConsoleConvolution::runConsole (const Context& context)
 {
     compressor.process (context);
-    convolution.process (context);
+
+    {
+        const FftScratch::Scope scratch (fftScratch);
+        convolution.process (context);
+    }
 
     makeup.setGainDecibels (hotMakeup.load() ? hotMakeupDb : normalMakeupDb);
 

@@ -5,6 +5,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleCompressor.h"
+#include "engine/FftScratch.h"
 
 /**
     The console emulation: a compressor, a very short impulse-response convolution and a fixed
@@ -95,6 +96,7 @@ public:
 
     ConsoleCompressor compressor;
     juce::dsp::Convolution convolution;
+    FftScratch fftScratch; // FFTW's working memory for the convolution's transforms
 
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the
         audio thread only tries it. */

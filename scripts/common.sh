@@ -2,7 +2,7 @@
 
 MORVANTA_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    juce-modules-source
+    juce-modules-source libfftw3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb x11-utils xauth xdotool

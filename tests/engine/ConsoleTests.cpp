@@ -7,6 +7,7 @@
 
 #include "engine/CompressorMath.h"
 #include "engine/ConsoleConvolution.h"
+#include "tests/support/AllocationCounter.h"
 
 namespace
 {
@@ -501,4 +502,31 @@ TEST (ConsoleStage, CompressorMatchesTheFrameworkCompressorWithinFloatRounding)
     }
 
     EXPECT_GT (reduced, 500) << "the comparison must cover gain reduction, not only unity gain";
+}
+
+TEST (ConsoleStage, TransformsTakeNoHeapMemoryAtAnyBlockSize)
+{
+    for (const int block : { 1, 64, 100, 512, 513, 4096 })
+    {
+        SCOPED_TRACE (block);
+        ConsoleConvolution console;
+        console.publishImpulseResponse (flatResponse (7, 0.3f), 88200.0f);
+        console.switchOn (false, false, 0.0f);
+        console.prepare (specFor (48000.0, block));
+        auto buffer = noise (2, block, block);
+        juce::Random random (block);
+        std::int64_t allocations = 0;
+
+        // Chunks of every length up to the block size, as hosts split their blocks.
+        for (int chunk = 0; chunk < 40; ++chunk)
+        {
+            juce::AudioBuffer<float> view (buffer.getArrayOfWritePointers(), 2, 1 + random.nextInt (block));
+            const AllocationCounter::Scope counting;
+            run (console, view);
+            allocations += counting.allocations();
+        }
+
+        EXPECT_EQ (allocations, 0);
+        EXPECT_EQ (console.fftScratch.getOverflows(), 0);
+    }
 }
