@@ -5,6 +5,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleCompressor.h"
+#include "engine/Crossfade.h"
 #include "engine/FftScratch.h"
 
 /**
@@ -85,7 +86,7 @@ public:
     std::atomic<bool> off{ true };
 
     float mixCurrent = 0.0f;
-    int fadeLength = 882;
+    int fadeLength = Crossfade::lengthBeforePreparation;
     bool makeupInitialised = false;
     bool mixInitialised = false;
     juce::AudioBuffer<float> dryCopy;

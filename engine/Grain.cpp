@@ -1,12 +1,12 @@
 #include "engine/Grain.h"
 
+#include "engine/Crossfade.h"
 #include "engine/CutoffLimit.h"
 
 namespace
 {
 constexpr double gainRampSeconds = 0.3;
 constexpr double grainRampSeconds = 0.1;
-constexpr double modeFadeSeconds = 0.02;
 constexpr float trimDb = -2.0f;
 } // namespace
 
@@ -59,7 +59,7 @@ void Grain<SampleType>::applyCutoff()
 template <typename SampleType>
 void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    fadeLength = juce::jmax (1, static_cast<int> (spec.sampleRate * modeFadeSeconds));
+    fadeLength = Crossfade::lengthInSamples (spec.sampleRate);
     fadePosition = -1;
     waveInitialised = false;
 

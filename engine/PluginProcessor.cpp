@@ -16,7 +16,6 @@
 namespace
 {
 const juce::Identifier paramType ("PARAM");
-constexpr double powerFadeSeconds = 0.02;
 constexpr double shelfSmoothingSeconds = 0.5;
 constexpr double outputRampSeconds = 0.3;
 constexpr float shelfQ = 0.4f;
@@ -296,7 +295,7 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     cleanCopy.setSize (workChannels, juce::jmax (1, maxBlock), false, false, false);
     bypassCopy.setSize (workChannels, maxBlock, false, false, false);
 
-    bypassFadeSamples = juce::jmax (1, static_cast<int> (sampleRate * powerFadeSeconds));
+    bypassFadeSamples = Crossfade::lengthInSamples (sampleRate);
     bypassMixInitialised = false;
 }
 
@@ -373,23 +372,7 @@ float MorvantaProcessor::addCleanBass (const juce::dsp::AudioBlock<float>& block
 
 void MorvantaProcessor::crossfadePower (juce::AudioBuffer<float>& view, float target)
 {
-    const int n = view.getNumSamples();
-    const int numChannels = juce::jmin (bypassCopy.getNumChannels(), view.getNumChannels());
-    const float step = 1.0f / static_cast<float> (bypassFadeSamples);
-    float m = bypassMix;
-
-    for (int i = 0; i < n; ++i)
-    {
-        m = target > m ? juce::jmin (m + step, target) : juce::jmax (m - step, target);
-
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            auto* out = view.getWritePointer (ch);
-            out[i] = out[i] * m + bypassCopy.getSample (ch, i) * (1.0f - m);
-        }
-    }
-
-    bypassMix = m;
+    bypassMix = Crossfade::blend (juce::dsp::AudioBlock<float> (view), bypassCopy, bypassMix, target, bypassFadeSamples);
 }
 
 void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
@@ -430,15 +413,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
         bypassMixInitialised = true;
     }
 
-    bool fading = false;
-
-    if (bypassMix != powerTarget && n <= bypassCopy.getNumSamples())
-    {
-        for (int ch = 0; ch < juce::jmin (bypassCopy.getNumChannels(), numChannels); ++ch)
-            bypassCopy.copyFrom (ch, 0, view, ch, 0, n);
-
-        fading = true;
-    }
+    const bool fading = bypassMix != powerTarget && Crossfade::keepDry (block, bypassCopy);
 
     if (! (bypassMix > 0.0f) && off)
     {

@@ -6,6 +6,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleConvolution.h"
+#include "engine/Crossfade.h"
 #include "engine/Grain.h"
 
 /**
@@ -106,7 +107,7 @@ public:
     juce::AudioBuffer<float> cleanCopy;
     juce::AudioBuffer<float> bypassCopy;
     float bypassMix = 1.0f;
-    int bypassFadeSamples = 882;
+    int bypassFadeSamples = Crossfade::lengthBeforePreparation;
     bool bypassMixInitialised = false;
 
     /** Power off. Written by the audio thread at every chunk and by the editor's power button
