@@ -102,7 +102,7 @@ public:
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the
         audio thread only tries it. */
     juce::AudioBuffer<float> pendingIR;
-    float pendingIRSampleRate = 44100.0f;
+    float pendingIRSampleRate = 44100.0f; // set with every publication, read only while one is pending
     bool irPending = false;
     juce::SpinLock irLock;
 

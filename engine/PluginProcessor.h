@@ -117,7 +117,8 @@ public:
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> cleanBassSmoothed;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> brightnessSmoothed;
 
-    /** Size of the last editor window, in pixels. Message thread only. */
+    /** Size of the last editor window, in pixels; the window's opening size until it has been
+        resized. Message thread only. */
     int editorWidth = 900;
     int editorHeight = 350;
 
