@@ -12,11 +12,17 @@ namespace CompressorMath
     that would fall below the smallest normal float come out as it. */
 inline float power (float x, float exponent) noexcept
 {
+    // Single precision: 23 fraction bits under an exponent biased by 127; normal numbers have
+    // exponents from -126 to 127.
+    constexpr int fractionBits = 23;
+    constexpr std::int32_t exponentBias = 127;
+    constexpr float minExponent = -126.0f, maxExponent = 127.0f;
+
     // x = m 2^k with m in [sqrt (1/2), sqrt (2)); 0x3f3504f3 holds the bits of sqrt (1/2).
     std::int32_t bits;
     std::memcpy (&bits, &x, sizeof (bits));
-    const std::int32_t k = (bits - 0x3f3504f3) >> 23;
-    const auto mantissaBits = static_cast<std::int32_t> (static_cast<std::uint32_t> (bits) - (static_cast<std::uint32_t> (k) << 23));
+    const std::int32_t k = (bits - 0x3f3504f3) >> fractionBits;
+    const auto mantissaBits = static_cast<std::int32_t> (static_cast<std::uint32_t> (bits) - (static_cast<std::uint32_t> (k) << fractionBits));
     float m;
     std::memcpy (&m, &mantissaBits, sizeof (m));
 
@@ -28,7 +34,8 @@ inline float power (float x, float exponent) noexcept
     const float log2m = t * (2.8853900817779268f + t2 * (0.9617966939259756f + t2 * (0.5770780163555853f + t2 * (0.41219858311113236f + t2 * 0.32059889797532516f))));
 
     // exponent x (k + log2 m), with the exponent split so that its high part times k is exact:
-    // for large x the rounding of that product would otherwise dominate the error.
+    // for large x the rounding of that product would otherwise dominate the error. Clearing 8
+    // fraction bits leaves 16 significant ones, and k needs at most 8.
     std::int32_t exponentBits;
     std::memcpy (&exponentBits, &exponent, sizeof (exponentBits));
     exponentBits &= ~0xff;
@@ -46,8 +53,8 @@ inline float power (float x, float exponent) noexcept
     const float r = (yHigh - n) + yLow;
     const float p = 1.0f + r * (0.6931471805599453f + r * (0.2402265069591007f + r * (0.05550410866482158f + r * (0.009618129107628477f + r * (0.0013333558146428443f + r * (0.00015403530393381606f + r * 1.525273380405984e-05f))))));
 
-    const float clamped = n < -126.0f ? -126.0f : (n > 127.0f ? 127.0f : n);
-    const auto scaleBits = static_cast<std::uint32_t> (static_cast<std::int32_t> (clamped) + 127) << 23;
+    const float clamped = n < minExponent ? minExponent : (n > maxExponent ? maxExponent : n);
+    const auto scaleBits = static_cast<std::uint32_t> (static_cast<std::int32_t> (clamped) + exponentBias) << fractionBits;
     float scale;
     std::memcpy (&scale, &scaleBits, sizeof (scale));
     return p * scale;

@@ -43,6 +43,7 @@ private:
     void processPiece (const juce::dsp::AudioBlock<float>& block) noexcept;
     void applyGain (float* samples, const float* level, int n) const noexcept;
 
+    // juce::dsp::Compressor's starting settings.
     float thresholdDb = 0.0f, ratio = 1.0f, attackMs = 1.0f, releaseMs = 100.0f;
     float threshold = 1.0f, thresholdInverse = 1.0f, gainExponent = 0.0f;
     float attackCoefficient = 0.0f, releaseCoefficient = 0.0f;

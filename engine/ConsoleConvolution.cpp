@@ -3,7 +3,6 @@
 namespace
 {
 constexpr double makeupRampSeconds = 0.02;
-constexpr double onOffFadeSeconds = 0.02;
 constexpr float hotMakeupDb = 19.0f;
 constexpr float normalMakeupDb = 17.0f;
 constexpr double thresholdPerDriveDb = -0.7;
@@ -67,7 +66,7 @@ void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
     makeupInitialised = false;
     mixInitialised = false;
 
-    fadeLength = juce::jmax (1, static_cast<int> (spec.sampleRate * onOffFadeSeconds));
+    fadeLength = Crossfade::lengthInSamples (spec.sampleRate);
     mixCurrent = off.load() ? 0.0f : 1.0f;
 
     dryCopy.setSize (static_cast<int> (spec.numChannels), static_cast<int> (spec.maximumBlockSize), false, false, false);
@@ -276,34 +275,10 @@ void ConsoleConvolution::process (const Context& context)
 
     const auto& block = context.getOutputBlock();
     const auto n = static_cast<int> (block.getNumSamples());
-    const auto k = juce::jmin (dryCopy.getNumChannels(), static_cast<int> (block.getNumChannels()));
-    const bool crossfade = m != target && dryCopy.getNumSamples() >= n;
-
-    if (crossfade)
-        for (int ch = 0; ch < k; ++ch)
-            dryCopy.copyFrom (ch, 0, block.getChannelPointer (static_cast<size_t> (ch)), n);
+    const bool crossfade = m != target && Crossfade::keepDry (block, dryCopy);
 
     runConsole (context);
     watchForOwnEngine (n, false);
 
-    if (! crossfade)
-    {
-        mixCurrent = target;
-        return;
-    }
-
-    const float step = 1.0f / static_cast<float> (fadeLength);
-
-    for (int i = 0; i < n; ++i)
-    {
-        m = target > m ? juce::jmin (m + step, target) : juce::jmax (m - step, target);
-
-        for (int ch = 0; ch < k; ++ch)
-        {
-            auto* out = block.getChannelPointer (static_cast<size_t> (ch));
-            out[i] = out[i] * m + dryCopy.getSample (ch, i) * (1.0f - m);
-        }
-    }
-
-    mixCurrent = m;
+    mixCurrent = crossfade ? Crossfade::blend (block, dryCopy, m, target, fadeLength) : target;
 }

@@ -5,6 +5,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleCompressor.h"
+#include "engine/Crossfade.h"
 #include "engine/FftScratch.h"
 
 /**
@@ -85,7 +86,7 @@ public:
     std::atomic<bool> off{ true };
 
     float mixCurrent = 0.0f;
-    int fadeLength = 882;
+    int fadeLength = Crossfade::lengthBeforePreparation;
     bool makeupInitialised = false;
     bool mixInitialised = false;
     juce::AudioBuffer<float> dryCopy;
@@ -101,7 +102,7 @@ public:
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the
         audio thread only tries it. */
     juce::AudioBuffer<float> pendingIR;
-    float pendingIRSampleRate = 44100.0f;
+    float pendingIRSampleRate = 44100.0f; // set with every publication, read only while one is pending
     bool irPending = false;
     juce::SpinLock irLock;
 

@@ -49,7 +49,8 @@ void FftScratch::prepare (int maximumBlockSize)
 {
     // The convolution transforms 2 (above 128 samples) or 4 times the block size rounded up to a
     // power of two. FFTW's buffers for one transform measure at most the transform size in
-    // floats: this is twice that at the largest transform size the convolution picks.
+    // floats: this is twice that at the largest transform size the convolution picks, with the
+    // headers of four blocks held at once: a margin, as FFTW's transforms hold one at a time.
     const auto transformSize = static_cast<size_t> (4 * juce::nextPowerOfTwo (juce::jmax (1, maximumBlockSize)));
     const auto bytes = transformSize * 2 * sizeof (float) + 4 * headerSize;
 

@@ -1,13 +1,17 @@
 #include "engine/Grain.h"
 
+#include "engine/Crossfade.h"
 #include "engine/CutoffLimit.h"
 
 namespace
 {
 constexpr double gainRampSeconds = 0.3;
 constexpr double grainRampSeconds = 0.1;
-constexpr double modeFadeSeconds = 0.02;
 constexpr float trimDb = -2.0f;
+
+// The two polynomial lengths: up to the eighth order, and Disto's P (x) = x.
+constexpr int fullCount = GrainMath::maxCoefficients;
+constexpr int linearCount = GrainMath::polynomialCoefficients[GrainMath::disto].count;
 } // namespace
 
 template <typename SampleType>
@@ -18,7 +22,7 @@ std::array<juce::dsp::Polynomial<SampleType>, GrainMath::numModes> Grain<SampleT
     for (size_t m = 0; m < result.size(); ++m)
     {
         const auto& source = GrainMath::polynomialCoefficients[m];
-        std::array<SampleType, 9> values{};
+        std::array<SampleType, GrainMath::maxCoefficients> values{};
 
         for (size_t i = 0; i < values.size(); ++i)
             values[i] = static_cast<SampleType> (source.values[i]);
@@ -59,7 +63,7 @@ void Grain<SampleType>::applyCutoff()
 template <typename SampleType>
 void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    fadeLength = juce::jmax (1, static_cast<int> (spec.sampleRate * modeFadeSeconds));
+    fadeLength = Crossfade::lengthInSamples (spec.sampleRate);
     fadePosition = -1;
     waveInitialised = false;
 
@@ -140,7 +144,7 @@ void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<Sample
     const auto count = GrainMath::polynomialCoefficients[static_cast<size_t> (installedMode)].count;
 
     // Steady amount, no crossfade: the amount the smoother hands out is its target throughout.
-    if (fadePosition == -1 && ! grainSmoothed.isSmoothing() && (count == 9 || count == 2))
+    if (fadePosition == -1 && ! grainSmoothed.isSmoothing() && (count == fullCount || count == linearCount))
     {
         const auto g = grainSmoothed.getTargetValue() / static_cast<SampleType> (100);
 
@@ -149,10 +153,10 @@ void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<Sample
             auto* samples = block.getChannelPointer (ch);
             const auto n = static_cast<int> (block.getNumSamples());
 
-            if (count == 9)
-                addScaledPolynomial<9> (samples, n, *polynomial, g);
+            if (count == fullCount)
+                addScaledPolynomial<fullCount> (samples, n, *polynomial, g);
             else
-                addScaledPolynomial<2> (samples, n, *polynomial, g);
+                addScaledPolynomial<linearCount> (samples, n, *polynomial, g);
         }
 
         return;

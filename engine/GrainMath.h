@@ -31,7 +31,8 @@ inline float tapeWave (float x) noexcept
     return static_cast<float> (std::tanh (1.5 * static_cast<double> (x)));
 }
 
-/** tanh (0.55 c) / tanh (0.5) with c = x clamped to +-10, written with one expf. */
+/** tanh (0.55 c) / tanh (0.5) with c = x clamped to +-10, written with one expf through
+    tanh (a) = (e^(2a) - 1) / (e^(2a) + 1): hence e^(1.1 c), and e + 1 and e - 1 for tanh (0.5). */
 inline float softWave (float x) noexcept
 {
     const float c = x < -10.0f ? -10.0f : (x > 10.0f ? 10.0f : x);
@@ -53,8 +54,8 @@ inline float distoWave (float x) noexcept
     return static_cast<float> (d > 0.4 ? 2.0 / std::abs (1.1 * d) * d : 0.0);
 }
 
-/** Asymmetric exponential: a soft negative side, a hard positive one. NaN takes the positive
-        branch. */
+/** Asymmetric exponential: a soft negative side, e^(4 x) - 1, and a hard positive one,
+        1 - e^(-10 x). NaN takes the positive branch. */
 inline float fuzzWave (float x) noexcept
 {
     if (x < 0.0f)
@@ -73,25 +74,28 @@ inline WaveFunction waveFor (int mode) noexcept
 }
 
 //==============================================================================
+inline constexpr int maxCoefficients = 9; // orders 0 to 8
+
 /** Grain polynomial coefficients, lowest order first. Disto's is P (x) = x: its grain step
         is a plain gain of 1 + g. */
 struct Coefficients
 {
-    std::array<float, 9> values;
+    std::array<float, maxCoefficients> values;
     int count;
 };
 
 inline constexpr std::array<Coefficients, numModes> polynomialCoefficients{
-    Coefficients{ { 0.0f, 0.0f, 1.0f, 6.6f, 4.0f, 8.0f, 1.0f, 3.0f, 0.3f }, 9 },
-    Coefficients{ { 0.0f, 0.0f, 2.0f, 6.9f, 3.1f, 0.2f, 1.4f, 0.1f, 0.5f }, 9 },
-    Coefficients{ { 0.0f, 0.0f, 1.5f, 5.3f, 6.0f, 4.0f, 1.4f, 2.0f, 2.9f }, 9 },
+    Coefficients{ { 0.0f, 0.0f, 1.0f, 6.6f, 4.0f, 8.0f, 1.0f, 3.0f, 0.3f }, maxCoefficients },
+    Coefficients{ { 0.0f, 0.0f, 2.0f, 6.9f, 3.1f, 0.2f, 1.4f, 0.1f, 0.5f }, maxCoefficients },
+    Coefficients{ { 0.0f, 0.0f, 1.5f, 5.3f, 6.0f, 4.0f, 1.4f, 2.0f, 2.9f }, maxCoefficients },
     Coefficients{ { 0.0f, 1.0f }, 2 },
-    Coefficients{ { 0.0f, 0.0f, 4.0f, 10.5f, 4.0f, 5.0f, 1.0f, 3.0f, 6.0f }, 9 },
+    Coefficients{ { 0.0f, 0.0f, 4.0f, 10.5f, 4.0f, 5.0f, 1.0f, 3.0f, 6.0f }, maxCoefficients },
 };
 
 //==============================================================================
 /** Compensation gain in dB for a mode at a drive of `driveDb` (0 to 50 dB): a tanh law that
-        takes back most of the level the drive adds. Fuzz starts 6 dB down. */
+        takes back most of the level the drive adds, -k tanh (driveDb / 100) dB with k = 60 for
+        Soft, 50 for Tube, 16 for Fuzz (which starts 6 dB down) and 40 for the others. */
 inline float compensationDb (int mode, float driveDb) noexcept
 {
     const double t = std::tanh (0.01 * static_cast<double> (driveDb));
@@ -111,8 +115,8 @@ inline float compensationDb (int mode, float driveDb) noexcept
     }
 }
 
-/** Low-pass cutoff in Hz once a mode is installed. Disto has none of its own and keeps
-        `previousCutoffHz`. */
+/** Low-pass cutoff in Hz once a mode is installed: 6 kHz for Fuzz, 11 kHz for the others but
+        Disto, which has none of its own and keeps `previousCutoffHz`. */
 inline float cutoffHzFor (int mode, float previousCutoffHz) noexcept
 {
     switch (mode)

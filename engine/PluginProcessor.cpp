@@ -16,13 +16,22 @@
 namespace
 {
 const juce::Identifier paramType ("PARAM");
-constexpr double powerFadeSeconds = 0.02;
 constexpr double shelfSmoothingSeconds = 0.5;
 constexpr double outputRampSeconds = 0.3;
 constexpr float shelfQ = 0.4f;
 constexpr float cleanShelfHz = 140.0f;
 constexpr float cleanShelfGain = 0.001f; // -60 dB: leaves only the low end of the clean copy
 constexpr float brightShelfHz = 7000.0f;
+// Shelf gain factor 1 + 0.1 x Brightness (0.1 as a float): 0.1 (-20 dB) at -9, flat at 0, 2.8 at 18.
+constexpr float brightGainPerUnit = 0.10000000149011612f;
+// Clean-bass gain in dB: 2.5 dB per unit of Clean Bass from -10 dB at 0 (unity at 4, +40 dB at 20).
+constexpr double cleanBassDbPerUnit = 2.5;
+constexpr double cleanBassCutAtZeroDb = 10.0;
+constexpr double gainExponentPerDb = 0.05000000074505806; // 1 / 20 as a float: gain = 10^(dB / 20)
+// The filters' design rate until the first preparation gives them the real one.
+constexpr double rateBeforePreparation = 44100.0;
+constexpr int minWorkChannels = 2; // the work copies have room for stereo even under a mono layout
+constexpr float percent = 100.0f; // "Mix" is in percent
 constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
 constexpr const char* driveModeProperty = "driveMode";
 constexpr const char* consoleIndexProperty = "consoleIndex";
@@ -79,8 +88,8 @@ MorvantaProcessor::MorvantaProcessor()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
     , parameters (*this, nullptr, "Parameters", createParameterLayout())
-    , cleanFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (44100.0, cleanShelfHz, shelfQ, cleanShelfGain))
-    , brightFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (44100.0, brightShelfHz, shelfQ, 1.0f))
+    , cleanFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (rateBeforePreparation, cleanShelfHz, shelfQ, cleanShelfGain))
+    , brightFilter (juce::dsp::IIR::Coefficients<float>::makeHighShelf (rateBeforePreparation, brightShelfHz, shelfQ, 1.0f))
     , driveValue (rawParameter (ParameterIDs::drive))
     , grainValue (rawParameter (ParameterIDs::grain))
     , outputValue (rawParameter (ParameterIDs::output))
@@ -292,11 +301,11 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     mainInputChannels = getMainBusNumInputChannels();
     totalOutputChannels = numOutputs;
 
-    const int workChannels = juce::jmax (2, totalOutputChannels);
+    const int workChannels = juce::jmax (minWorkChannels, totalOutputChannels);
     cleanCopy.setSize (workChannels, juce::jmax (1, maxBlock), false, false, false);
     bypassCopy.setSize (workChannels, maxBlock, false, false, false);
 
-    bypassFadeSamples = juce::jmax (1, static_cast<int> (sampleRate * powerFadeSeconds));
+    bypassFadeSamples = Crossfade::lengthInSamples (sampleRate);
     bypassMixInitialised = false;
 }
 
@@ -354,10 +363,10 @@ float MorvantaProcessor::addCleanBass (const juce::dsp::AudioBlock<float>& block
         const float cleanBass = cleanBassSmoothed.getNextValue();
         brightness = brightnessSmoothed.getNextValue();
 
-        // -10 dB at 0, unity at 4, +40 dB at 20. Recomputed only when the smoother moves.
+        // Recomputed only when the smoother moves.
         if (cleanBass != lastCleanBass)
         {
-            gain = static_cast<float> (std::pow (10.0, (2.5 * static_cast<double> (cleanBass) - 10.0) * 0.05000000074505806));
+            gain = static_cast<float> (std::pow (10.0, (cleanBassDbPerUnit * static_cast<double> (cleanBass) - cleanBassCutAtZeroDb) * gainExponentPerDb));
             lastCleanBass = cleanBass;
         }
 
@@ -373,23 +382,7 @@ float MorvantaProcessor::addCleanBass (const juce::dsp::AudioBlock<float>& block
 
 void MorvantaProcessor::crossfadePower (juce::AudioBuffer<float>& view, float target)
 {
-    const int n = view.getNumSamples();
-    const int numChannels = juce::jmin (bypassCopy.getNumChannels(), view.getNumChannels());
-    const float step = 1.0f / static_cast<float> (bypassFadeSamples);
-    float m = bypassMix;
-
-    for (int i = 0; i < n; ++i)
-    {
-        m = target > m ? juce::jmin (m + step, target) : juce::jmax (m - step, target);
-
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            auto* out = view.getWritePointer (ch);
-            out[i] = out[i] * m + bypassCopy.getSample (ch, i) * (1.0f - m);
-        }
-    }
-
-    bypassMix = m;
+    bypassMix = Crossfade::blend (juce::dsp::AudioBlock<float> (view), bypassCopy, bypassMix, target, bypassFadeSamples);
 }
 
 void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
@@ -402,7 +395,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     const bool off = onValue.load() < onThreshold;
     effectOff.store (off);
 
-    mixer.setWetMixProportion (juce::jlimit (0.0f, 1.0f, mixValue.load() / 100.0f));
+    mixer.setWetMixProportion (juce::jlimit (0.0f, 1.0f, mixValue.load() / percent));
     selectDriveMode();
 
     cleanBassSmoothed.setTargetValue (cleanBassValue.load());
@@ -430,15 +423,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
         bypassMixInitialised = true;
     }
 
-    bool fading = false;
-
-    if (bypassMix != powerTarget && n <= bypassCopy.getNumSamples())
-    {
-        for (int ch = 0; ch < juce::jmin (bypassCopy.getNumChannels(), numChannels); ++ch)
-            bypassCopy.copyFrom (ch, 0, view, ch, 0, n);
-
-        fading = true;
-    }
+    const bool fading = bypassMix != powerTarget && Crossfade::keepDry (block, bypassCopy);
 
     if (! (bypassMix > 0.0f) && off)
     {
@@ -461,7 +446,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     const float brightness = addCleanBass (block, numChannels);
 
     // Copied into the filter's existing coefficients: the next chunk hears it, nothing allocates.
-    const auto brightGain = brightness * 0.10000000149011612f + 1.0f;
+    const auto brightGain = brightness * brightGainPerUnit + 1.0f;
     *brightFilter.state = brightShelf (spec.sampleRate, brightGain);
 
     outputGain.setGainDecibels (outputValue.load());

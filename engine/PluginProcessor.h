@@ -6,6 +6,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleConvolution.h"
+#include "engine/Crossfade.h"
 #include "engine/Grain.h"
 
 /**
@@ -106,7 +107,7 @@ public:
     juce::AudioBuffer<float> cleanCopy;
     juce::AudioBuffer<float> bypassCopy;
     float bypassMix = 1.0f;
-    int bypassFadeSamples = 882;
+    int bypassFadeSamples = Crossfade::lengthBeforePreparation;
     bool bypassMixInitialised = false;
 
     /** Power off. Written by the audio thread at every chunk and by the editor's power button
@@ -116,7 +117,8 @@ public:
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> cleanBassSmoothed;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> brightnessSmoothed;
 
-    /** Size of the last editor window, in pixels. Message thread only. */
+    /** Size of the last editor window, in pixels; the window's opening size until it has been
+        resized. Message thread only. */
     int editorWidth = 900;
     int editorHeight = 350;
 

@@ -175,10 +175,12 @@ private:
         if (remaining() < 1)
             return Scan::damaged;
 
+        // The size byte: its low 7 bits count the little-endian bytes that follow (at most an
+        // int's 4), its top bit is the sign.
         const auto sizeByte = data[position++];
         const auto numBytes = static_cast<size_t> (sizeByte & 0x7f);
 
-        if (numBytes > 4 || remaining() < numBytes)
+        if (numBytes > sizeof (juce::int32) || remaining() < numBytes)
             return Scan::damaged;
 
         juce::uint32 bits = 0;
@@ -224,10 +226,10 @@ private:
         switch (data[position++])
         {
             case intMarker:
-                return skip (4);
+                return skip (sizeof (juce::int32));
             case int64Marker:
             case doubleMarker:
-                return skip (8);
+                return skip (sizeof (juce::int64)); // a double's size too
             case boolTrueMarker:
             case boolFalseMarker:
                 return Scan::complete;

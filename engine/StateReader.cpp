@@ -136,6 +136,7 @@ private:
         const bool hex = consume ('x');
         int digits = 0;
 
+        // No code point needs more than 8 digits (the framework's own limit for hex ones).
         while (p < end && digits < 8 && (hex ? isHexDigit (*p) : isDigit (*p)))
         {
             ++p;
@@ -213,7 +214,7 @@ std::unique_ptr<juce::XmlElement> parse (const void* data, int sizeInBytes)
     if (juce::ByteOrder::littleEndianInt (bytes) != xmlMagic)
         return nullptr;
 
-    const auto textLength = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
+    const auto textLength = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + sizeof (xmlMagic)));
 
     if (textLength <= 0 || textLength > sizeInBytes - headerSize)
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/Crossfade.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
 using namespace ProcessorTestSupport;
@@ -239,6 +240,29 @@ TEST (PowerCrossfade, ZeroBlockSizeSwitchesAtOnce)
     const juce::AudioBuffer<float> input (next);
     p.processBlock (next, midi);
     EXPECT_TRUE (identical (next, input));
+}
+
+TEST (PowerCrossfade, SharedBlendIsExactStopsAtTheTargetAndSparesChannelsWithoutACopy)
+{
+    auto processed = noiseChunk (3, 3, 4);
+    auto dry = noiseChunk (2, 3, 5);
+    const juce::AudioBuffer<float> before (processed);
+
+    // Steps of 1/3 from 0.5: the second one would pass 1 and stops there.
+    EXPECT_EQ (Crossfade::blend (juce::dsp::AudioBlock<float> (processed), dry, 0.5f, 1.0f, 3), 1.0f);
+    const float mixes[] = { 0.5f + 1.0f / 3.0f, 1.0f, 1.0f };
+
+    for (int i = 0; i < 3; ++i)
+    {
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ (processed.getSample (c, i), before.getSample (c, i) * mixes[i] + dry.getSample (c, i) * (1.0f - mixes[i])) << c << " " << i;
+
+        EXPECT_EQ (processed.getSample (2, i), before.getSample (2, i)) << "no dry copy of channel 2";
+    }
+
+    auto longer = noiseChunk (2, 4, 6);
+    EXPECT_FALSE (Crossfade::keepDry (juce::dsp::AudioBlock<float> (longer), dry)) << "a block longer than the copy is not kept";
+    EXPECT_EQ (Crossfade::lengthInSamples (10.0), 1) << "a fade lasts at least one sample";
 }
 
 TEST (ChunkChain, UnpreparedProcessorLeavesAudioUnchanged)
