@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "editor/PluginEditor.h"
 #include "engine/BlockSplitter.h"
 #include "engine/ConsoleLibrary.h"
 #include "engine/CutoffLimit.h"
@@ -121,7 +120,6 @@ bool MorvantaProcessor::acceptsMidi() const { return false; }
 bool MorvantaProcessor::producesMidi() const { return false; }
 bool MorvantaProcessor::isMidiEffect() const { return false; }
 
-juce::AudioProcessorEditor* MorvantaProcessor::createEditor() { return new MorvantaProcessorEditor (*this, parameters); }
 bool MorvantaProcessor::hasEditor() const { return true; }
 
 int MorvantaProcessor::getNumPrograms() { return 1; }

@@ -34,6 +34,8 @@ public:
     bool producesMidi() const override;
     bool isMidiEffect() const override;
 
+    /** The plug-in window. Defined by the editor library, not here: the engine links no GUI
+        code of its own. Message thread. */
     juce::AudioProcessorEditor* createEditor() override;
     bool hasEditor() const override;
 

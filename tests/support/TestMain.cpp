@@ -3,6 +3,8 @@
 #include <juce_events/juce_events.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "tools/display/WindowManagerAtoms.h"
+
 namespace
 {
     // JUCE needs its message manager (and, for editors, its desktop) for the whole run; the
@@ -14,6 +16,7 @@ namespace
         void TearDown() override { juce.reset(); }
 
     private:
+        const WindowManagerAtoms windowManagerAtoms; // before JUCE connects to the display
         std::unique_ptr<juce::ScopedJuceInitialiser_GUI> juce;
     };
 } // namespace

@@ -1,12 +1,14 @@
 // Renders every control state that the look-and-feel draws (text buttons of each proportion, the
 // power button, knobs, popup menu items, the unused linear slider and combo box) together with the
 // title and the panel texture into one PNG, so the artwork and the drawing code can be judged
-// together. Hover states use a simulated pointer, so this needs a display (Xvfb will do).
+// together. Hover states use a simulated pointer, so this needs a display: a bare Xvfb will do
+// (xvfb-run -a morvanta-look-gallery out.png).
 //
 // usage: morvanta-look-gallery out.png
 
 #include "editor/Look.h"
 #include "editor/Palette.h"
+#include "tools/display/WindowManagerAtoms.h"
 #include "tools/look/PointerHover.h"
 
 #include <MorvantaBinaryData.h>
@@ -379,6 +381,7 @@ int main (int argc, char** argv)
         return 2;
     }
 
+    const WindowManagerAtoms windowManagerAtoms;
     juce::ScopedJuceInitialiser_GUI juce;
     const juce::File out (juce::File::getCurrentWorkingDirectory().getChildFile (juce::String::fromUTF8 (argv[1])));
 
