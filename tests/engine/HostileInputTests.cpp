@@ -49,13 +49,9 @@ void apply (MorvantaProcessor& p, const Setting& s)
     if (s.console)
     {
         p.console.switchOn (true, true, s.drive);
-        juce::AudioBuffer<float> response (1, 20);
-        response.clear();
         const float taps[] = { -0.98f, -0.54f, -0.07f, 0.6f, 0.43f, -0.29f, -0.44f };
-
-        for (int i = 0; i < 7; ++i)
-            response.setSample (0, i, taps[i]);
-
+        auto response = make (1, 20, [&taps] (int, int i)
+            { return i < 7 ? taps[i] : 0.0f; });
         p.console.publishImpulseResponse (std::move (response), 88200.0f);
     }
 }
@@ -124,14 +120,11 @@ float freshRms (const Setting& s)
 
 TEST (SignalGuard, ReplacesOnlyNonFiniteSamples)
 {
-    juce::AudioBuffer<float> buffer (2, 4);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const float values[2][4] = { { 0.5f, nan, -inf, 1.0e-40f }, { inf, -0.25f, 3.0e38f, 0.0f } };
-
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 4; ++i)
-            buffer.setSample (c, i, values[c][i]);
+    auto buffer = make (2, 4, [&values] (int c, int i)
+        { return values[c][i]; });
 
     EXPECT_TRUE (SignalGuard::replaceNonFinite (buffer));
     const float expected[2][4] = { { 0.5f, 0.0f, 0.0f, 1.0e-40f }, { 0.0f, -0.25f, 3.0e38f, 0.0f } };

@@ -105,8 +105,7 @@ namespace
 
     void silentChunk (MorvantaProcessor& p)
     {
-        juce::AudioBuffer<float> b (2, 32);
-        b.clear();
+        auto b = Signals::silence (2, 32);
         p.processChunk (b);
     }
 } // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
 #include "tests/host/SavedStateEdit.h"
 #include "tests/support/ConsoleWav.h"
 #include "tools/host/HostedPlugin.h"
@@ -18,16 +19,8 @@ constexpr int block = 256;
 // sound has the same level in every 10 ms window.
 juce::AudioBuffer<float> input (int n)
 {
-    juce::AudioBuffer<float> b (2, n);
-
-    for (int i = 0; i < n; ++i)
-    {
-        const auto v = 0.4f * (float) std::sin (juce::MathConstants<double>::twoPi * 300.0 * i / rate) + 0.2f * (float) std::sin (juce::MathConstants<double>::twoPi * 100.0 * i / rate);
-        b.setSample (0, i, v);
-        b.setSample (1, i, v);
-    }
-
-    return b;
+    return Signals::make (2, n, [] (int, int i)
+        { return Signals::sine (300.0, rate, i, 0.4f) + Signals::sine (100.0, rate, i, 0.2f); });
 }
 
 /** `seconds` of the signal through each processor in blocks of `blockSize`: at full speed, as an

@@ -5,17 +5,16 @@
 #include <thread>
 
 #include "engine/PluginProcessor.h"
+#include "tests/support/MessageLoop.h"
+#include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
+
+using MessageLoop::pump;
 
 namespace
 {
 constexpr double rate = 48000.0;
 constexpr int block = 256;
-
-void pump (int milliseconds)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
 
 /** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
         thread does while the user works in the editor. */

@@ -12,8 +12,13 @@
 #include <thread>
 
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Buses.h"
+#include "tests/support/MessageLoop.h"
+#include "tests/support/Signals.h"
 #include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
+
+using MessageLoop::pump;
 
 namespace
 {
@@ -35,15 +40,6 @@ struct Figures
     std::int64_t audioAllocations = 0;
     std::int64_t allowedAllocations = 0;
 };
-
-juce::AudioProcessor::BusesLayout layoutFor (int channels)
-{
-    juce::AudioProcessor::BusesLayout l;
-    const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
-    l.inputBuses.add (set);
-    l.outputBuses.add (set);
-    return l;
-}
 
 /** Test signal: a slow sweep with noise, and now and then a full-scale square. */
 struct SignalGenerator
@@ -171,8 +167,6 @@ private:
     juce::AudioBuffer<float> buffer;
 };
 
-void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
-
 /** Allocations JUCE's own VST3 layers make per host process call, measured with the plug-in
         bypassed by the host (its processBlock is then never called). Measured on a thread of its
         own after uncounted warm-up calls: the first process call from a thread other than the
@@ -190,8 +184,7 @@ std::int64_t wrapperAllocationsPerCall (juce::AudioPluginInstance& plugin, int c
 
     std::thread measure ([&]
         {
-            juce::AudioBuffer<float> buffer (channels, 64);
-            buffer.clear();
+            auto buffer = Signals::silence (channels, 64);
             juce::MidiBuffer midi;
 
             for (int round = 0; round < 3; ++round)
@@ -290,7 +283,7 @@ TEST (HostSoak, SurvivesABusySessionWithoutAllocatingOnTheAudioThread)
             juce::String error;
             auto plugin = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, maxBlock, error);
             ASSERT_NE (plugin, nullptr) << error;
-            ASSERT_TRUE (plugin->setBusesLayout (layoutFor (channels)));
+            ASSERT_TRUE (plugin->setBusesLayout (Buses::layout (channels)));
             plugin->prepareToPlay (rate, maxBlock);
             ++figures.preparations;
 

@@ -14,6 +14,7 @@
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/SoakSupport.h"
 
@@ -106,13 +107,8 @@ private:
 
 juce::AudioBuffer<float> consoleResponse (juce::Random& random)
 {
-    juce::AudioBuffer<float> response (1, 17 + random.nextInt (4));
-    response.clear();
-
-    for (int i = 0; i < 7; ++i)
-        response.setSample (0, i, random.nextFloat() * 2.0f - 1.0f);
-
-    return response;
+    return Signals::make (1, 17 + random.nextInt (4), [&random] (int, int i)
+        { return i < 7 ? random.nextFloat() * 2.0f - 1.0f : 0.0f; });
 }
 
 /** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
@@ -259,7 +255,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 readSpectrumFeed (p);
 
             ++actions;
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+            MessageLoop::pump (1);
         }
 
         editor.reset();
