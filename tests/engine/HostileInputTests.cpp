@@ -21,11 +21,11 @@ struct Setting
 };
 
 const Setting settings[] = {
-    { "Tape, console U, everything up", 0, true, 50.0f, 100.0f, 20.0f, 18.0f, 20.0f },
-    { "Soft, defaults", 1, false, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },
-    { "Tube, console U", 2, true, 20.0f, 50.0f, 4.0f, 0.0f, 0.0f },
-    { "Disto, drive and grain up", 3, false, 50.0f, 100.0f, 0.0f, -9.0f, 0.0f },
-    { "Fuzz, console U, bass up", 4, true, 35.0f, 70.0f, 20.0f, 9.0f, -6.0f },
+    { "Tape, console U, everything up", GrainMath::tape, true, 50.0f, 100.0f, 20.0f, 18.0f, 20.0f },
+    { "Soft, defaults", GrainMath::soft, false, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },
+    { "Tube, console U", GrainMath::tube, true, 20.0f, 50.0f, 4.0f, 0.0f, 0.0f },
+    { "Disto, drive and grain up", GrainMath::disto, false, 50.0f, 100.0f, 0.0f, -9.0f, 0.0f },
+    { "Fuzz, console U, bass up", GrainMath::fuzz, true, 35.0f, 70.0f, 20.0f, 9.0f, -6.0f },
 };
 
 void apply (MorvantaProcessor& p, const Setting& s)
@@ -44,7 +44,7 @@ void apply (MorvantaProcessor& p, const Setting& s)
     if (modeIds[s.mode] != nullptr)
         setPlain (p, modeIds[s.mode], 1.0f);
     else
-        p.grain.driveMode.store (3);
+        p.grain.driveMode.store (GrainMath::disto);
 
     if (s.console)
     {

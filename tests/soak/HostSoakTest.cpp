@@ -22,6 +22,11 @@ using MessageLoop::pump;
 
 namespace
 {
+// The editor's size range and aspect ratio (900 / 350 in single precision), which this program
+// cannot name: it loads the plug-in as a host does and links no editor code.
+constexpr int editorMinimumWidth = 450, editorMaximumWidth = 1800;
+constexpr double editorAspectRatio = 900.0f / 350.0f;
+
 double soakSeconds()
 {
     const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_SOAK_SECONDS", "60");
@@ -242,8 +247,8 @@ void cycleEditor (juce::AudioPluginInstance& plugin, juce::Random& random, Figur
     window.setVisible (true);
     pump (60);
 
-    const int width = 450 + random.nextInt (1351);
-    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+    const int width = editorMinimumWidth + random.nextInt (editorMaximumWidth - editorMinimumWidth + 1);
+    editor->setSize (width, juce::roundToInt (width / editorAspectRatio));
     window.setSize (editor->getWidth(), editor->getHeight());
     pump (60);
 

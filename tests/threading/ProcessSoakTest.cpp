@@ -10,6 +10,8 @@
 #include <cmath>
 #include <thread>
 
+#include "editor/PluginEditor.h"
+#include "editor/SpectrumMath.h"
 #include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
@@ -114,15 +116,13 @@ juce::AudioBuffer<float> consoleResponse (juce::Random& random)
 /** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
 void readSpectrumFeed (MorvantaProcessor& p)
 {
-    constexpr int fftSize = 4096;
-
     if (! p.analyserDataReady.load())
         return;
 
-    while (p.analyserFifo.getNumReady() >= fftSize)
+    while (p.analyserFifo.getNumReady() >= SpectrumMath::fftSize)
     {
         int start1, size1, start2, size2;
-        p.analyserFifo.prepareToRead (fftSize, start1, size1, start2, size2);
+        p.analyserFifo.prepareToRead (SpectrumMath::fftSize, start1, size1, start2, size2);
         volatile float sink = 0.0f;
 
         if (size1 > 0)
@@ -216,7 +216,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 ++presetsLoaded;
             }
             else if (action < 75)
-                p.grain.driveMode.store (random.nextInt (5));
+                p.grain.driveMode.store (random.nextInt (GrainMath::numModes));
             else if (action < 80)
                 p.console.setThreshold (50.0f * random.nextFloat());
             else if (action < 83)
@@ -228,8 +228,9 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 else
                 {
                     editor.reset (p.createEditor());
-                    const int width = 450 + random.nextInt (1351);
-                    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+                    using Editor = MorvantaProcessorEditor;
+                    const int width = Editor::minimumWidth + random.nextInt (Editor::maximumWidth - Editor::minimumWidth + 1);
+                    editor->setSize (width, juce::roundToInt (width / Editor::aspectRatio));
                     ++editorsOpened;
                 }
             }
