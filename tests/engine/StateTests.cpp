@@ -3,14 +3,10 @@
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
+using ProcessorTestSupport::setPlain;
+
 namespace
 {
-    void setPlain (MorvantaProcessor& p, const char* id, float plainValue)
-    {
-        auto* parameter = p.parameters.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (plainValue));
-    }
-
     std::map<juce::String, float> snapshot (MorvantaProcessor& p)
     {
         std::map<juce::String, float> values;

@@ -126,16 +126,14 @@ TEST (HostedConsoleState, AProjectSavedWithConsoleUComesBackAudibleWithNoEditorO
     // the WAV and negated) with Drive at 30, sounds the same once both have settled: the hosted
     // instance came back with the "U" response, its makeup and a -21 dB threshold.
     MorvantaProcessor reference;
-    auto* referenceDrive = reference.parameters.getParameter ("Drive");
-    referenceDrive->setValueNotifyingHost (referenceDrive->convertTo0to1 (30.0f));
+    ProcessorTestSupport::setPlain (reference, "Drive", 30.0f);
     const auto u = ConsoleWav::table()[0];
     const auto response = ConsoleWav::handedOver (u);
     juce::AudioBuffer<float> ir (1, (int) response.size());
     ir.copyFrom (0, 0, response.data(), (int) response.size());
     reference.console.switchOn (true, true, 30.0f);
     reference.console.publishImpulseResponse (std::move (ir), 88200.0f);
-    reference.setPlayConfigDetails (2, 2, rate, block);
-    reference.prepareToPlay (rate, block);
+    ProcessorTestSupport::prepare (reference, rate, block);
     const auto expected = renderAll ({ &reference }, 2.0, block, false)[0];
 
     EXPECT_EQ (reference.console.getAppliedThresholdDb(), -21.0f);

@@ -202,12 +202,12 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
             else if (action < 65)
             {
                 // The console buttons' own path: decode the embedded response and hand it over.
-                ConsoleLibrary::applyConsole (p.console, 1 + random.nextInt (5), p.parameters.getRawParameterValue ("Drive")->load(), formats);
+                ConsoleLibrary::applyConsole (p.console, 1 + random.nextInt (5), ProcessorTestSupport::raw (p, "Drive"), formats);
                 ++consolesChosen;
             }
             else if (action < 68)
             {
-                p.console.switchOn (random.nextBool(), random.nextBool(), p.parameters.getRawParameterValue ("Drive")->load());
+                p.console.switchOn (random.nextBool(), random.nextBool(), ProcessorTestSupport::raw (p, "Drive"));
                 p.console.publishImpulseResponse (consoleResponse (random), 88200.0f);
             }
             else if (action < 70)
