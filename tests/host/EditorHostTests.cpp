@@ -18,26 +18,21 @@ constexpr int block = 256;
 
 /** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
         thread does while the user works in the editor. */
-class AudioThread
+class AudioThread : public SoakSupport::AudioThread
 {
 public:
     explicit AudioThread (juce::AudioPluginInstance& p)
         : plugin (p)
-        , thread ([this]
-              { run(); })
     {
+        start();
     }
 
-    ~AudioThread()
-    {
-        running = false;
-        thread.join();
-    }
+    ~AudioThread() override { stop(); }
 
     int blocks() const { return processed.load(); }
 
 private:
-    void run()
+    void run() override
     {
         juce::AudioBuffer<float> buffer (2, block);
         juce::MidiBuffer midi;
@@ -60,9 +55,7 @@ private:
     }
 
     juce::AudioPluginInstance& plugin;
-    std::atomic<bool> running{ true };
     std::atomic<int> processed{ 0 };
-    std::thread thread;
 };
 
 /** The plug-in's view in a window on the desktop, as a DAW shows it. */
