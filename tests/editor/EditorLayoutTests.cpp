@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/EditorLayout.h"
+#include "editor/PluginEditor.h"
 
 namespace
 {
@@ -42,7 +43,7 @@ TEST (EditorLayout, CaptionHeightRuleMatchesTheFrameworkLabel)
     EXPECT_EQ (realCaptionHeight (11.7f), 20);
     EXPECT_EQ (EditorLayout::attachedCaptionHeight (11.7f), 20);
 
-    for (int W = 450; W <= 1800; W += 7)
+    for (int W = MorvantaProcessorEditor::minimumWidth; W <= MorvantaProcessorEditor::maximumWidth; W += 7)
     {
         const auto fontHeight = EditorLayout::labelFontHeightFor (W);
         EXPECT_EQ (EditorLayout::attachedCaptionHeight (fontHeight), realCaptionHeight (fontHeight)) << "W = " << W;
@@ -158,9 +159,9 @@ TEST (EditorLayout, LargestAndSmallestWindows)
 
 TEST (EditorLayout, ArrangementHoldsAcrossTheSizeRange)
 {
-    for (int W = 450; W <= 1800; W += 9)
+    for (int W = MorvantaProcessorEditor::minimumWidth; W <= MorvantaProcessorEditor::maximumWidth; W += 9)
     {
-        const auto H = juce::roundToInt (W / 2.5714285373687744);
+        const auto H = juce::roundToInt (W / MorvantaProcessorEditor::aspectRatio);
         const auto l = EditorLayout::compute (W, H);
         SCOPED_TRACE ("W = " + std::to_string (W));
 

@@ -94,7 +94,7 @@ TEST (EditorLife, ConstrainerAndNoResizeCornerOfItsOwn)
 
     auto* c = editor->getConstrainer();
     ASSERT_NE (c, nullptr);
-    EXPECT_EQ (c->getFixedAspectRatio(), 2.5714285373687744);
+    EXPECT_EQ (c->getFixedAspectRatio(), static_cast<double> (900.0f / 350.0f));
     EXPECT_EQ (c->getMinimumWidth(), 450);
     EXPECT_EQ (c->getMinimumHeight(), 175);
     EXPECT_EQ (c->getMaximumWidth(), 1800);

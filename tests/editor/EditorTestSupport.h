@@ -6,6 +6,7 @@
 
 #include "editor/PluginEditor.h"
 #include "engine/PluginProcessor.h"
+#include "tests/support/MessageLoop.h"
 #include "tools/look/PointerHover.h"
 
 /** Opening and closing the real editor the way the framework's plug-in wrapper does, and a
@@ -110,9 +111,5 @@ inline std::vector<juce::Component*> menuWindows()
     return found;
 }
 
-/** Lets the message loop deliver what is pending (async updates, modal callbacks). */
-inline void pump (int milliseconds = 20)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
+using MessageLoop::pump;
 } // namespace EditorTestSupport

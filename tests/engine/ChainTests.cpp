@@ -6,16 +6,11 @@
 #include "tests/engine/ProcessorTestSupport.h"
 
 using namespace ProcessorTestSupport;
+using Signals::noise;
+using Signals::silence;
 
 namespace
 {
-juce::AudioBuffer<float> noiseChunk (int channels, int n, int seed)
-{
-    juce::Random random (seed);
-    return make (channels, n, [&] (int, int)
-        { return random.nextFloat() * 0.6f - 0.3f; });
-}
-
 bool identical (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
 {
     if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
@@ -62,8 +57,7 @@ TEST (ChunkChain, DriveModeFollowsTheFirstModeParameterThatIsOn)
     prepare (p, 44100.0, 64);
     auto chunk = [&]
     {
-        juce::AudioBuffer<float> b (2, 16);
-        b.clear();
+        auto b = silence (2, 16);
         p.processChunk (b);
         return p.grain.driveMode.load();
     };
@@ -101,8 +95,7 @@ TEST (ChunkChain, PowerIsOffOnlyBelowHalf)
     MorvantaProcessor p;
     prepare (p, 44100.0, 64);
     auto& onButton = *p.parameters.getRawParameterValue ("onButton");
-    juce::AudioBuffer<float> b (2, 16);
-    b.clear();
+    auto b = silence (2, 16);
 
     onButton = 0.5f;
     p.effectOff = true; // as the editor's power button might have left it
@@ -129,7 +122,7 @@ TEST (ChunkChain, PowerFullyOffPassesAudioUntouchedAndFeedsNothing)
 
     for (int chunk = 0; chunk < 8; ++chunk)
     {
-        auto buffer = noiseChunk (2, 256, chunk);
+        auto buffer = noise (2, 256, chunk, 0.3f);
         const juce::AudioBuffer<float> input (buffer);
         p.processChunk (buffer);
         ASSERT_TRUE (identical (buffer, input)) << "chunk " << chunk << ": the first chunk after a preparation must not fade either";
@@ -224,7 +217,7 @@ TEST (PowerCrossfade, ZeroBlockSizeSwitchesAtOnce)
     MorvantaProcessor p;
     prepare (p, 44100.0, 0);
     juce::MidiBuffer midi;
-    auto buffer = noiseChunk (2, 64, 1);
+    auto buffer = noise (2, 64, 1, 0.3f);
     p.processBlock (buffer, midi);
 
     for (int c = 0; c < 2; ++c)
@@ -232,11 +225,11 @@ TEST (PowerCrossfade, ZeroBlockSizeSwitchesAtOnce)
             ASSERT_TRUE (std::isfinite (buffer.getSample (c, i)));
 
     setPlain (p, "onButton", 0.0f);
-    auto first = noiseChunk (2, 1, 2);
+    auto first = noise (2, 1, 2, 0.3f);
     p.processBlock (first, midi);
     EXPECT_EQ (p.bypassMix, 0.0f) << "no crossfade copy fits, so the power jumps";
 
-    auto next = noiseChunk (2, 32, 3);
+    auto next = noise (2, 32, 3, 0.3f);
     const juce::AudioBuffer<float> input (next);
     p.processBlock (next, midi);
     EXPECT_TRUE (identical (next, input));
@@ -244,8 +237,8 @@ TEST (PowerCrossfade, ZeroBlockSizeSwitchesAtOnce)
 
 TEST (PowerCrossfade, SharedBlendIsExactStopsAtTheTargetAndSparesChannelsWithoutACopy)
 {
-    auto processed = noiseChunk (3, 3, 4);
-    auto dry = noiseChunk (2, 3, 5);
+    auto processed = noise (3, 3, 4, 0.3f);
+    auto dry = noise (2, 3, 5, 0.3f);
     const juce::AudioBuffer<float> before (processed);
 
     // Steps of 1/3 from 0.5: the second one would pass 1 and stops there.
@@ -260,7 +253,7 @@ TEST (PowerCrossfade, SharedBlendIsExactStopsAtTheTargetAndSparesChannelsWithout
         EXPECT_EQ (processed.getSample (2, i), before.getSample (2, i)) << "no dry copy of channel 2";
     }
 
-    auto longer = noiseChunk (2, 4, 6);
+    auto longer = noise (2, 4, 6, 0.3f);
     EXPECT_FALSE (Crossfade::keepDry (juce::dsp::AudioBlock<float> (longer), dry)) << "a block longer than the copy is not kept";
     EXPECT_EQ (Crossfade::lengthInSamples (10.0), 1) << "a fade lasts at least one sample";
 }
@@ -269,7 +262,7 @@ TEST (ChunkChain, UnpreparedProcessorLeavesAudioUnchanged)
 {
     MorvantaProcessor p;
     juce::MidiBuffer midi;
-    auto buffer = noiseChunk (2, 40, 4);
+    auto buffer = noise (2, 40, 4, 0.3f);
     const juce::AudioBuffer<float> input (buffer);
     p.processBlock (buffer, midi);
     EXPECT_TRUE (identical (buffer, input));
@@ -360,7 +353,7 @@ TEST (ChunkChain, BrightnessIsHeardFromTheChunkAfterItChanges)
 
     auto run = [&] (int seed)
     {
-        auto x = noiseChunk (2, 256, seed), y = x;
+        auto x = noise (2, 256, seed, 0.3f), y = x;
         flat.processChunk (x);
         bright.processChunk (y);
         return identical (x, y);
@@ -374,7 +367,7 @@ TEST (ChunkChain, BrightnessIsHeardFromTheChunkAfterItChanges)
     feedSine (bright, 0.6, 256, 300.0, 0.2f); // the 0.5 s ramp back to flat has ended
 
     setPlain (bright, "Brightness", -9.0f);
-    auto x = noiseChunk (2, 256, 3), y = x;
+    auto x = noise (2, 256, 3, 0.3f), y = x;
     flat.processChunk (x);
     bright.processChunk (y);
     double difference = 0.0;
@@ -409,7 +402,7 @@ TEST (ChunkChain, EmptyChunkMovesNothing)
     MorvantaProcessor p;
     setPlain (p, "CleanBass", 10.0f);
     prepare (p, 44100.0, 64);
-    auto buffer = noiseChunk (2, 64, 5);
+    auto buffer = noise (2, 64, 5, 0.3f);
     p.processChunk (buffer);
     const float cleanBass = p.cleanBassSmoothed.getCurrentValue();
     ASSERT_GT (cleanBass, 0.0f);
@@ -428,8 +421,7 @@ TEST (ChunkChain, ConsoleThresholdFollowsDriveWithoutAnEditor)
     prepare (p, 44100.0, 128);
     auto silence = [&]
     {
-        juce::AudioBuffer<float> b (2, 128);
-        b.clear();
+        auto b = Signals::silence (2, 128);
         p.processChunk (b);
     };
 
@@ -474,8 +466,7 @@ TEST (ChunkChain, LowSampleRatesStayFiniteWithEveryShelfAndMode)
                 if (chunk % 20 == 0)
                     p.grain.driveMode = (chunk / 20) % GrainMath::numModes;
 
-                auto buffer = make (2, 256, [&] (int, int)
-                    { return random.nextFloat() - 0.5f; });
+                auto buffer = noise (2, 256, random, 0.5f);
                 p.processBlock (buffer, midi);
 
                 for (int c = 0; c < 2; ++c)

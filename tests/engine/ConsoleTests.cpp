@@ -8,6 +8,10 @@
 #include "engine/CompressorMath.h"
 #include "engine/ConsoleConvolution.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Signals.h"
+
+using Signals::constant;
+using Signals::noise;
 
 namespace
 {
@@ -20,28 +24,6 @@ void run (ConsoleConvolution& console, juce::AudioBuffer<float>& buffer)
 {
     juce::dsp::AudioBlock<float> block (buffer);
     console.process (juce::dsp::ProcessContextReplacing<float> (block));
-}
-
-juce::AudioBuffer<float> constant (int channels, int n, float value)
-{
-    juce::AudioBuffer<float> buffer (channels, n);
-
-    for (int c = 0; c < channels; ++c)
-        juce::FloatVectorOperations::fill (buffer.getWritePointer (c), value, n);
-
-    return buffer;
-}
-
-juce::AudioBuffer<float> noise (int channels, int n, int seed)
-{
-    juce::AudioBuffer<float> buffer (channels, n);
-    juce::Random random (seed);
-
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < n; ++i)
-            buffer.setSample (c, i, random.nextFloat() - 0.5f);
-
-    return buffer;
 }
 
 juce::AudioBuffer<float> flatResponse (int length, float value)
@@ -81,7 +63,7 @@ TEST (ConsoleStage, SwitchedOffPassesEveryChunkBitForBit)
 
     for (int chunk = 0; chunk < 4; ++chunk)
     {
-        auto buffer = noise (2, 512, chunk);
+        auto buffer = noise (2, 512, chunk, 0.5f);
         const juce::AudioBuffer<float> original (buffer);
         run (console, buffer);
 
@@ -91,7 +73,7 @@ TEST (ConsoleStage, SwitchedOffPassesEveryChunkBitForBit)
 
     // A threshold request alone does not wake the stage.
     console.setThreshold (50.0f);
-    auto buffer = noise (2, 64, 9);
+    auto buffer = noise (2, 64, 9, 0.5f);
     const juce::AudioBuffer<float> original (buffer);
     run (console, buffer);
     EXPECT_EQ (std::memcmp (buffer.getReadPointer (0), original.getReadPointer (0), 64 * sizeof (float)), 0);
@@ -143,7 +125,7 @@ TEST (ConsoleStage, SwitchingFadesOverTwentyMilliseconds)
         EXPECT_EQ (samples, c.samples);
 
         // Faded out: the following chunks pass untouched again.
-        auto after = noise (2, 64, 3);
+        auto after = noise (2, 64, 3, 0.5f);
         const juce::AudioBuffer<float> original (after);
         run (console, after);
         EXPECT_EQ (std::memcmp (after.getReadPointer (1), original.getReadPointer (1), 64 * sizeof (float)), 0);
@@ -263,12 +245,8 @@ TEST (ConsoleStage, ThresholdIsMinusPointSevenTimesDriveAndCompresses)
 
         for (int chunk = 0; chunk < 20; ++chunk)
         {
-            juce::AudioBuffer<float> tone (2, 512);
-
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 512; ++i)
-                    tone.setSample (c, i, 0.5f * std::sin (0.05f * static_cast<float> (chunk * 512 + i)));
-
+            auto tone = Signals::make (2, 512, [chunk] (int, int i)
+                { return 0.5f * std::sin (0.05f * static_cast<float> (chunk * 512 + i)); });
             juce::dsp::AudioBlock<float> block (tone);
             stage.process (juce::dsp::ProcessContextReplacing<float> (block));
 
@@ -485,7 +463,7 @@ TEST (ConsoleStage, CompressorMatchesTheFrameworkCompressorWithinFloatRounding)
             configure (ours);
             configure (reference);
 
-            auto input = noise (channels, chunk.length, chunk.length);
+            auto input = noise (channels, chunk.length, chunk.length, 0.5f);
             input.applyGain (3.0f);
             auto actual = input, expected = input;
             process (ours, actual);
@@ -513,7 +491,7 @@ TEST (ConsoleStage, TransformsTakeNoHeapMemoryAtAnyBlockSize)
         console.publishImpulseResponse (flatResponse (7, 0.3f), 88200.0f);
         console.switchOn (false, false, 0.0f);
         console.prepare (specFor (48000.0, block));
-        auto buffer = noise (2, block, block);
+        auto buffer = noise (2, block, block, 0.5f);
         juce::Random random (block);
         std::int64_t allocations = 0;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/Grain.h"
+#include "tests/support/Signals.h"
 
 namespace
 {
@@ -21,8 +22,7 @@ void run (Stage& stage, juce::AudioBuffer<float>& buffer, float drive = 0.0f, fl
 
 void runSilence (Stage& stage, int channels, int n, float drive = 0.0f, float grain = 0.0f)
 {
-    juce::AudioBuffer<float> buffer (channels, n);
-    buffer.clear();
+    auto buffer = Signals::silence (channels, n);
     run (stage, buffer, drive, grain);
 }
 
@@ -160,15 +160,9 @@ TEST (GrainStage, CrossfadeBlendsOldAndNewWaveBeforeTheLowPass)
     runSilence (stage, 1, 512);
     ASSERT_EQ (stage.fadePosition, 0);
 
-    juce::AudioBuffer<float> buffer (1, 512);
-    std::vector<float> input (512);
-
-    for (int i = 0; i < 512; ++i)
-    {
-        input[static_cast<size_t> (i)] = 0.9f * std::sin (0.031f * static_cast<float> (i));
-        buffer.setSample (0, i, input[static_cast<size_t> (i)]);
-    }
-
+    auto buffer = Signals::make (1, 512, [] (int, int i)
+        { return 0.9f * std::sin (0.031f * static_cast<float> (i)); });
+    const juce::AudioBuffer<float> input (buffer);
     run (stage, buffer);
 
     // Expected, independently: gains at 0 dB (drive, compensation), grain 0 leaves x, the wave
@@ -180,7 +174,7 @@ TEST (GrainStage, CrossfadeBlendsOldAndNewWaveBeforeTheLowPass)
 
     for (int i = 0; i < 512; ++i)
     {
-        const double x = input[static_cast<size_t> (i)];
+        const double x = input.getSample (0, i);
         const double w = std::min (1.0, (i + 1) / 882.0);
         const double blended = w * std::tanh (0.55 * x) / std::tanh (0.5) + (1.0 - w) * std::atan (1.4 * x) / std::atan (1.4);
         const double v = coefficient * (blended - state);
@@ -211,10 +205,7 @@ TEST (GrainStage, GrainAmountRampsAcrossChannelsInTurn)
     stage.prepare (specFor (44100.0, n, 2));
     stage.grainSmoothed.setTargetValue (100.0f);
 
-    juce::AudioBuffer<float> buffer (2, n);
-    buffer.clear();
-    juce::FloatVectorOperations::fill (buffer.getWritePointer (0), x, n);
-    juce::FloatVectorOperations::fill (buffer.getWritePointer (1), x, n);
+    auto buffer = Signals::constant (2, n, x);
 
     juce::dsp::AudioBlock<float> block (buffer);
     stage.applyGrainPolynomial (block);
@@ -244,13 +235,7 @@ TEST (GrainStage, SteadyAmountAddsEachModesPolynomialToTheBit)
         stage.prepare (specFor (44100.0, 300, 2));
         stage.grainSmoothed.setCurrentAndTargetValue (50.0f);
 
-        juce::AudioBuffer<float> buffer (2, 300);
-        juce::Random random (mode);
-
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < 300; ++i)
-                buffer.setSample (c, i, random.nextFloat() * 3.0f - 1.5f);
-
+        auto buffer = Signals::noise (2, 300, mode, 1.5f);
         const juce::AudioBuffer<float> input (buffer);
         juce::dsp::AudioBlock<float> block (buffer);
         stage.applyGrainPolynomial (block);
@@ -270,13 +255,7 @@ TEST (GrainStage, ZeroGrainLeavesEverySampleUnchanged)
 {
     Stage stage;
     stage.prepare (specFor (44100.0, 256, 2));
-    juce::AudioBuffer<float> buffer (2, 256);
-    juce::Random random (5);
-
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 256; ++i)
-            buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-
+    auto buffer = Signals::noise (2, 256, 5, 1.0f);
     juce::AudioBuffer<float> original (buffer);
     juce::dsp::AudioBlock<float> block (buffer);
     stage.applyGrainPolynomial (block);
@@ -304,15 +283,11 @@ TEST (GrainStage, StaysStableAtLowSampleRates)
             EXPECT_LT (cutoffOf (stage), rate / 2.0);
 
             juce::Random random (17);
-            juce::AudioBuffer<float> buffer (2, 256);
             float peak = 0.0f;
 
             for (int chunk = 0; chunk < static_cast<int> (rate) / 256; ++chunk)
             {
-                for (int c = 0; c < 2; ++c)
-                    for (int i = 0; i < 256; ++i)
-                        buffer.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-
+                auto buffer = Signals::noise (2, 256, random, 1.0f);
                 run (stage, buffer, 50.0f, 100.0f);
 
                 for (int c = 0; c < 2; ++c)

@@ -21,11 +21,11 @@ struct Setting
 };
 
 const Setting settings[] = {
-    { "Tape, console U, everything up", 0, true, 50.0f, 100.0f, 20.0f, 18.0f, 20.0f },
-    { "Soft, defaults", 1, false, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },
-    { "Tube, console U", 2, true, 20.0f, 50.0f, 4.0f, 0.0f, 0.0f },
-    { "Disto, drive and grain up", 3, false, 50.0f, 100.0f, 0.0f, -9.0f, 0.0f },
-    { "Fuzz, console U, bass up", 4, true, 35.0f, 70.0f, 20.0f, 9.0f, -6.0f },
+    { "Tape, console U, everything up", GrainMath::tape, true, 50.0f, 100.0f, 20.0f, 18.0f, 20.0f },
+    { "Soft, defaults", GrainMath::soft, false, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },
+    { "Tube, console U", GrainMath::tube, true, 20.0f, 50.0f, 4.0f, 0.0f, 0.0f },
+    { "Disto, drive and grain up", GrainMath::disto, false, 50.0f, 100.0f, 0.0f, -9.0f, 0.0f },
+    { "Fuzz, console U, bass up", GrainMath::fuzz, true, 35.0f, 70.0f, 20.0f, 9.0f, -6.0f },
 };
 
 void apply (MorvantaProcessor& p, const Setting& s)
@@ -44,18 +44,14 @@ void apply (MorvantaProcessor& p, const Setting& s)
     if (modeIds[s.mode] != nullptr)
         setPlain (p, modeIds[s.mode], 1.0f);
     else
-        p.grain.driveMode.store (3);
+        p.grain.driveMode.store (GrainMath::disto);
 
     if (s.console)
     {
         p.console.switchOn (true, true, s.drive);
-        juce::AudioBuffer<float> response (1, 20);
-        response.clear();
         const float taps[] = { -0.98f, -0.54f, -0.07f, 0.6f, 0.43f, -0.29f, -0.44f };
-
-        for (int i = 0; i < 7; ++i)
-            response.setSample (0, i, taps[i]);
-
+        auto response = make (1, 20, [&taps] (int, int i)
+            { return i < 7 ? taps[i] : 0.0f; });
         p.console.publishImpulseResponse (std::move (response), 88200.0f);
     }
 }
@@ -124,14 +120,11 @@ float freshRms (const Setting& s)
 
 TEST (SignalGuard, ReplacesOnlyNonFiniteSamples)
 {
-    juce::AudioBuffer<float> buffer (2, 4);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const float values[2][4] = { { 0.5f, nan, -inf, 1.0e-40f }, { inf, -0.25f, 3.0e38f, 0.0f } };
-
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 4; ++i)
-            buffer.setSample (c, i, values[c][i]);
+    auto buffer = make (2, 4, [&values] (int c, int i)
+        { return values[c][i]; });
 
     EXPECT_TRUE (SignalGuard::replaceNonFinite (buffer));
     const float expected[2][4] = { { 0.5f, 0.0f, 0.0f, 1.0e-40f }, { 0.0f, -0.25f, 3.0e38f, 0.0f } };

@@ -4,6 +4,7 @@
 
 #include "engine/BlockSplitter.h"
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
 
 namespace
@@ -28,12 +29,6 @@ namespace
         }
 
         return steps;
-    }
-
-    void prepareStereo (MorvantaProcessor& p, double rate, int block)
-    {
-        p.setPlayConfigDetails (2, 2, rate, block);
-        p.prepareToPlay (rate, block);
     }
 } // namespace
 
@@ -82,13 +77,12 @@ TEST (BlockSplitting, UnpreparedOrZeroSizedPreparationGivesOneSampleChunks)
     EXPECT_EQ (chunkSizes (5, BlockSplitter::chunkLimit (fresh.spec.maximumBlockSize)), (std::vector<int> { 1, 1, 1, 1, 1 }));
 
     MorvantaProcessor zero;
-    prepareStereo (zero, 44100.0, 0);
+    ProcessorTestSupport::prepare (zero, 44100.0, 0);
     EXPECT_EQ (zero.spec.maximumBlockSize, 0u);
     EXPECT_EQ (BlockSplitter::chunkLimit (zero.spec.maximumBlockSize), 1);
 
     // And the processor survives being driven that way.
-    juce::AudioBuffer<float> block (2, 16);
-    block.clear();
+    auto block = Signals::silence (2, 16);
     juce::MidiBuffer midi;
     fresh.processBlock (block, midi);
     zero.processBlock (block, midi);
@@ -106,7 +100,7 @@ TEST (Preparation, SizesFadesAndRampsFollowTheSampleRate)
     {
         SCOPED_TRACE (c.rate);
         MorvantaProcessor p;
-        prepareStereo (p, c.rate, 512);
+        ProcessorTestSupport::prepare (p, c.rate, 512);
         EXPECT_EQ (p.bypassFadeSamples, c.fade);
         EXPECT_EQ (stepsToTarget (p.cleanBassSmoothed), c.shelfSteps);
         EXPECT_EQ (stepsToTarget (p.brightnessSmoothed), c.shelfSteps);
@@ -120,10 +114,7 @@ TEST (Preparation, SizesFadesAndRampsFollowTheSampleRate)
 TEST (Preparation, MonoLayoutStillGetsTwoChannelWorkBuffers)
 {
     MorvantaProcessor p;
-    juce::AudioProcessor::BusesLayout mono;
-    mono.inputBuses.add (juce::AudioChannelSet::mono());
-    mono.outputBuses.add (juce::AudioChannelSet::mono());
-    ASSERT_TRUE (p.setBusesLayout (mono));
+    ASSERT_TRUE (p.setBusesLayout (Buses::layout (1)));
 
     p.prepareToPlay (48000.0, 300);
     EXPECT_EQ (p.spec.numChannels, 1u);
@@ -138,9 +129,8 @@ TEST (Preparation, MonoLayoutStillGetsTwoChannelWorkBuffers)
 TEST (Preparation, ProcessBlockRestoresTheCallersDenormalFlags)
 {
     MorvantaProcessor p;
-    prepareStereo (p, 44100.0, 64);
-    juce::AudioBuffer<float> block (2, 200);
-    block.clear();
+    ProcessorTestSupport::prepare (p, 44100.0, 64);
+    auto block = Signals::silence (2, 200);
     juce::MidiBuffer midi;
 
     constexpr unsigned ftzDaz = 0x8040;
@@ -162,21 +152,11 @@ TEST (RealTime, ProcessBlockAllocatesNothingAfterPreparation)
     {
         SCOPED_TRACE (channels);
         MorvantaProcessor p;
-        juce::AudioProcessor::BusesLayout l;
-        const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
-        l.inputBuses.add (set);
-        l.outputBuses.add (set);
-        ASSERT_TRUE (p.setBusesLayout (l));
+        ASSERT_TRUE (p.setBusesLayout (Buses::layout (channels)));
         p.prepareToPlay (48000.0, 256);
 
-        juce::AudioBuffer<float> block (channels, 1000);
+        auto block = Signals::noise (channels, 1000, 7, 1.0f);
         juce::MidiBuffer midi;
-        juce::Random random (7);
-
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < block.getNumSamples(); ++i)
-                block.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-
         const AllocationCounter::Scope scope;
 
         for (int i = 0; i < 50; ++i)

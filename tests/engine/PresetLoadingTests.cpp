@@ -2,6 +2,7 @@
 
 #include "engine/PluginProcessor.h"
 #include "engine/PresetReader.h"
+#include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace
@@ -148,7 +149,7 @@ TEST_F (PresetLoading, TreeShapeRules)
     {
         SCOPED_TRACE ("a missing child keeps its parameter and gets a child in the state");
         MorvantaProcessor p;
-        p.parameters.getParameter ("Brightness")->setValueNotifyingHost (p.parameters.getParameter ("Brightness")->convertTo0to1 (5.0f));
+        ProcessorTestSupport::setPlain (p, "Brightness", 5.0f);
         auto preset = fullPreset();
         preset.removeChild (childWithId (preset, "Brightness"), nullptr);
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/PluginProcessor.h"
+#include "tests/support/Buses.h"
+
+using Buses::layout;
 
 namespace
 {
@@ -38,14 +41,6 @@ namespace
         { "SConsole", "S Console", false },
         { "onButton", "on Button", true },
     };
-
-    juce::AudioProcessor::BusesLayout layout (const juce::AudioChannelSet& in, const juce::AudioChannelSet& out)
-    {
-        juce::AudioProcessor::BusesLayout l;
-        l.inputBuses.add (in);
-        l.outputBuses.add (out);
-        return l;
-    }
 } // namespace
 
 TEST (ProcessorFacts, FixedAnswersToTheHost)

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <algorithm>
-#include <cmath>
-#include <functional>
 
 #include "engine/PluginProcessor.h"
+#include "tests/support/Buses.h"
+#include "tests/support/Signals.h"
 
 /** Small helpers for driving a MorvantaProcessor in-process, the way the framework does. */
 namespace ProcessorTestSupport
 {
+// The builders of the signals these helpers feed, for the tests that drive the processor.
+using Signals::make;
+using Signals::sine;
+
 inline void setPlain (MorvantaProcessor& p, const char* id, float plainValue)
 {
     auto* parameter = p.parameters.getParameter (id);
@@ -20,12 +24,7 @@ inline float raw (MorvantaProcessor& p, const char* id) { return p.parameters.ge
 inline void prepare (MorvantaProcessor& p, double rate, int block, int channels = 2)
 {
     if (channels != p.getTotalNumOutputChannels())
-    {
-        juce::AudioProcessor::BusesLayout layout;
-        layout.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-        layout.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
-        p.setBusesLayout (layout);
-    }
+        p.setBusesLayout (Buses::layout (channels));
 
     p.setRateAndBufferSizeDetails (rate, block);
     p.prepareToPlay (rate, block);
@@ -49,23 +48,6 @@ inline juce::MemoryBlock withStateAttribute (const juce::MemoryBlock& saved, con
     }
 
     return result;
-}
-
-/** A buffer of `n` frames filled by signal (channel, frame). */
-inline juce::AudioBuffer<float> make (int channels, int n, const std::function<float (int, int)>& signal)
-{
-    juce::AudioBuffer<float> buffer (channels, n);
-
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < n; ++i)
-            buffer.setSample (c, i, signal (c, i));
-
-    return buffer;
-}
-
-inline float sine (double frequency, double rate, juce::int64 frame, float amplitude)
-{
-    return amplitude * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * frequency * static_cast<double> (frame) / rate));
 }
 
 /** Feeds `seconds` of a sine through processBlock in blocks of `block` frames, starting at

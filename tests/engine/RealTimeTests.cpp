@@ -27,11 +27,9 @@ public:
 
         for (int b = 0; b < blocks; ++b)
         {
-            for (int c = 0; c < buffer.getNumChannels(); ++c)
-                for (int i = 0; i < blockSize; ++i)
-                    buffer.setSample (c, i, 0.4f * std::sin (0.013f * static_cast<float> (frame + i) + static_cast<float> (c)));
-
             juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), blockSize);
+            Signals::fill (block, [this] (int c, int i)
+                { return 0.4f * std::sin (0.013f * static_cast<float> (frame + i) + static_cast<float> (c)); });
             p.processBlock (block, midi);
             frame += blockSize;
         }
@@ -48,12 +46,8 @@ private:
 
 juce::AudioBuffer<float> response (int length, float decay)
 {
-    juce::AudioBuffer<float> ir (1, length);
-
-    for (int i = 0; i < length; ++i)
-        ir.setSample (0, i, (i % 2 == 0 ? 1.0f : -0.5f) * std::pow (decay, static_cast<float> (i)));
-
-    return ir;
+    return make (1, length, [decay] (int, int i)
+        { return (i % 2 == 0 ? 1.0f : -0.5f) * std::pow (decay, static_cast<float> (i)); });
 }
 } // namespace
 

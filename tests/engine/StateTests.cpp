@@ -3,14 +3,10 @@
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
+using ProcessorTestSupport::setPlain;
+
 namespace
 {
-    void setPlain (MorvantaProcessor& p, const char* id, float plainValue)
-    {
-        auto* parameter = p.parameters.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (plainValue));
-    }
-
     std::map<juce::String, float> snapshot (MorvantaProcessor& p)
     {
         std::map<juce::String, float> values;
@@ -105,8 +101,7 @@ namespace
 
     void silentChunk (MorvantaProcessor& p)
     {
-        juce::AudioBuffer<float> b (2, 32);
-        b.clear();
+        auto b = Signals::silence (2, 32);
         p.processChunk (b);
     }
 } // namespace

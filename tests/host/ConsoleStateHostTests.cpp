@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
 #include "tests/host/SavedStateEdit.h"
 #include "tests/support/ConsoleWav.h"
 #include "tools/host/HostedPlugin.h"
@@ -18,16 +19,8 @@ constexpr int block = 256;
 // sound has the same level in every 10 ms window.
 juce::AudioBuffer<float> input (int n)
 {
-    juce::AudioBuffer<float> b (2, n);
-
-    for (int i = 0; i < n; ++i)
-    {
-        const auto v = 0.4f * (float) std::sin (juce::MathConstants<double>::twoPi * 300.0 * i / rate) + 0.2f * (float) std::sin (juce::MathConstants<double>::twoPi * 100.0 * i / rate);
-        b.setSample (0, i, v);
-        b.setSample (1, i, v);
-    }
-
-    return b;
+    return Signals::make (2, n, [] (int, int i)
+        { return Signals::sine (300.0, rate, i, 0.4f) + Signals::sine (100.0, rate, i, 0.2f); });
 }
 
 /** `seconds` of the signal through each processor in blocks of `blockSize`: at full speed, as an
@@ -133,16 +126,14 @@ TEST (HostedConsoleState, AProjectSavedWithConsoleUComesBackAudibleWithNoEditorO
     // the WAV and negated) with Drive at 30, sounds the same once both have settled: the hosted
     // instance came back with the "U" response, its makeup and a -21 dB threshold.
     MorvantaProcessor reference;
-    auto* referenceDrive = reference.parameters.getParameter ("Drive");
-    referenceDrive->setValueNotifyingHost (referenceDrive->convertTo0to1 (30.0f));
+    ProcessorTestSupport::setPlain (reference, "Drive", 30.0f);
     const auto u = ConsoleWav::table()[0];
     const auto response = ConsoleWav::handedOver (u);
     juce::AudioBuffer<float> ir (1, (int) response.size());
     ir.copyFrom (0, 0, response.data(), (int) response.size());
     reference.console.switchOn (true, true, 30.0f);
     reference.console.publishImpulseResponse (std::move (ir), 88200.0f);
-    reference.setPlayConfigDetails (2, 2, rate, block);
-    reference.prepareToPlay (rate, block);
+    ProcessorTestSupport::prepare (reference, rate, block);
     const auto expected = renderAll ({ &reference }, 2.0, block, false)[0];
 
     EXPECT_EQ (reference.console.getAppliedThresholdDb(), -21.0f);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "tests/host/SavedStateEdit.h"
+#include "tests/support/Buses.h"
+#include "tests/support/Signals.h"
 #include "tools/host/HostedPlugin.h"
 
 namespace
@@ -95,11 +97,7 @@ std::vector<std::vector<double>> render (int channels, Character setup)
     if (plugin == nullptr)
         return {};
 
-    const auto set1 = juce::AudioChannelSet::canonicalChannelSet (channels);
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (set1);
-    layout.outputBuses.add (set1);
-    EXPECT_TRUE (plugin->setBusesLayout (layout));
+    EXPECT_TRUE (plugin->setBusesLayout (Buses::layout (channels)));
 
     auto* drive = HostedPlugin::findParameter (*plugin, "Drive");
     EXPECT_NE (drive, nullptr);
@@ -126,12 +124,9 @@ std::vector<std::vector<double>> render (int channels, Character setup)
     plugin->prepareToPlay (rate, block);
 
     const int frames = static_cast<int> (0.8 * rate);
-    juce::AudioBuffer<float> out (channels, frames);
+    auto out = Signals::make (channels, frames, [] (int, int i)
+        { return Signals::sine (fundamental, rate, i, 0.5f); });
     juce::MidiBuffer midi;
-
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < frames; ++i)
-            out.setSample (c, i, 0.5f * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * fundamental * i / rate)));
 
     for (int start = 0; start < frames; start += block)
     {

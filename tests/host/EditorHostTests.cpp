@@ -5,40 +5,34 @@
 #include <thread>
 
 #include "engine/PluginProcessor.h"
+#include "tests/support/MessageLoop.h"
+#include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
+
+using MessageLoop::pump;
 
 namespace
 {
 constexpr double rate = 48000.0;
 constexpr int block = 256;
 
-void pump (int milliseconds)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
-
 /** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
         thread does while the user works in the editor. */
-class AudioThread
+class AudioThread : public SoakSupport::AudioThread
 {
 public:
     explicit AudioThread (juce::AudioPluginInstance& p)
         : plugin (p)
-        , thread ([this]
-              { run(); })
     {
+        start();
     }
 
-    ~AudioThread()
-    {
-        running = false;
-        thread.join();
-    }
+    ~AudioThread() override { stop(); }
 
     int blocks() const { return processed.load(); }
 
 private:
-    void run()
+    void run() override
     {
         juce::AudioBuffer<float> buffer (2, block);
         juce::MidiBuffer midi;
@@ -61,9 +55,7 @@ private:
     }
 
     juce::AudioPluginInstance& plugin;
-    std::atomic<bool> running{ true };
     std::atomic<int> processed{ 0 };
-    std::thread thread;
 };
 
 /** The plug-in's view in a window on the desktop, as a DAW shows it. */

@@ -4,7 +4,11 @@
 #include <pluginterfaces/vst/ivstunits.h>
 
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Buses.h"
+#include "tests/support/Signals.h"
 #include "tools/host/HostedPlugin.h"
+
+using Buses::layout;
 
 namespace
 {
@@ -14,14 +18,6 @@ namespace
         auto instance = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
         EXPECT_NE (instance, nullptr) << error;
         return instance;
-    }
-
-    juce::AudioProcessor::BusesLayout layout (const juce::AudioChannelSet& in, const juce::AudioChannelSet& out)
-    {
-        juce::AudioProcessor::BusesLayout l;
-        l.inputBuses.add (in);
-        l.outputBuses.add (out);
-        return l;
     }
 
     struct ExpectedParameter
@@ -203,8 +199,7 @@ TEST (HostedPlugin, ProcessesMonoAndStereo)
         SCOPED_TRACE (channels);
         auto plugin = loadOrFail (44100.0, 256);
         ASSERT_NE (plugin, nullptr);
-        const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
-        ASSERT_TRUE (plugin->setBusesLayout (layout (set, set)));
+        ASSERT_TRUE (plugin->setBusesLayout (layout (channels)));
         plugin->prepareToPlay (44100.0, 256);
 
         juce::AudioBuffer<float> block (channels, 256);
@@ -212,9 +207,8 @@ TEST (HostedPlugin, ProcessesMonoAndStereo)
 
         for (int n = 0; n < 100; ++n)
         {
-            for (int c = 0; c < channels; ++c)
-                for (int i = 0; i < 256; ++i)
-                    block.setSample (c, i, 0.5f * std::sin (0.05f * static_cast<float> (n * 256 + i)));
+            Signals::fill (block, [n] (int, int i)
+                { return 0.5f * std::sin (0.05f * static_cast<float> (n * 256 + i)); });
 
             plugin->processBlock (block, midi);
 

@@ -12,11 +12,21 @@
 #include <thread>
 
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Buses.h"
+#include "tests/support/MessageLoop.h"
+#include "tests/support/Signals.h"
 #include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
 
+using MessageLoop::pump;
+
 namespace
 {
+// The editor's size range and aspect ratio (900 / 350 in single precision), which this program
+// cannot name: it loads the plug-in as a host does and links no editor code.
+constexpr int editorMinimumWidth = 450, editorMaximumWidth = 1800;
+constexpr double editorAspectRatio = 900.0f / 350.0f;
+
 double soakSeconds()
 {
     const auto text = juce::SystemStats::getEnvironmentVariable ("MORVANTA_SOAK_SECONDS", "60");
@@ -35,15 +45,6 @@ struct Figures
     std::int64_t audioAllocations = 0;
     std::int64_t allowedAllocations = 0;
 };
-
-juce::AudioProcessor::BusesLayout layoutFor (int channels)
-{
-    juce::AudioProcessor::BusesLayout l;
-    const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
-    l.inputBuses.add (set);
-    l.outputBuses.add (set);
-    return l;
-}
 
 /** Test signal: a slow sweep with noise, and now and then a full-scale square. */
 struct SignalGenerator
@@ -171,8 +172,6 @@ private:
     juce::AudioBuffer<float> buffer;
 };
 
-void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
-
 /** Allocations JUCE's own VST3 layers make per host process call, measured with the plug-in
         bypassed by the host (its processBlock is then never called). Measured on a thread of its
         own after uncounted warm-up calls: the first process call from a thread other than the
@@ -190,8 +189,7 @@ std::int64_t wrapperAllocationsPerCall (juce::AudioPluginInstance& plugin, int c
 
     std::thread measure ([&]
         {
-            juce::AudioBuffer<float> buffer (channels, 64);
-            buffer.clear();
+            auto buffer = Signals::silence (channels, 64);
             juce::MidiBuffer midi;
 
             for (int round = 0; round < 3; ++round)
@@ -249,8 +247,8 @@ void cycleEditor (juce::AudioPluginInstance& plugin, juce::Random& random, Figur
     window.setVisible (true);
     pump (60);
 
-    const int width = 450 + random.nextInt (1351);
-    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+    const int width = editorMinimumWidth + random.nextInt (editorMaximumWidth - editorMinimumWidth + 1);
+    editor->setSize (width, juce::roundToInt (width / editorAspectRatio));
     window.setSize (editor->getWidth(), editor->getHeight());
     pump (60);
 
@@ -290,7 +288,7 @@ TEST (HostSoak, SurvivesABusySessionWithoutAllocatingOnTheAudioThread)
             juce::String error;
             auto plugin = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, maxBlock, error);
             ASSERT_NE (plugin, nullptr) << error;
-            ASSERT_TRUE (plugin->setBusesLayout (layoutFor (channels)));
+            ASSERT_TRUE (plugin->setBusesLayout (Buses::layout (channels)));
             plugin->prepareToPlay (rate, maxBlock);
             ++figures.preparations;
 

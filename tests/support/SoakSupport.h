@@ -5,7 +5,7 @@
 #include <functional>
 #include <thread>
 
-/** What the soak tests share: the output bound and a thread that plays the host's audio thread. */
+/** The soak tests' output bound, and a thread that plays the host's audio thread for any test. */
 namespace SoakSupport
 {
 // The deepest designed gain is the clean low end (+40 dB) at full output (+20 dB); the

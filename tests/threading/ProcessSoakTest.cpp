@@ -10,10 +10,13 @@
 #include <cmath>
 #include <thread>
 
+#include "editor/PluginEditor.h"
+#include "editor/SpectrumMath.h"
 #include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/SoakSupport.h"
 
@@ -106,27 +109,20 @@ private:
 
 juce::AudioBuffer<float> consoleResponse (juce::Random& random)
 {
-    juce::AudioBuffer<float> response (1, 17 + random.nextInt (4));
-    response.clear();
-
-    for (int i = 0; i < 7; ++i)
-        response.setSample (0, i, random.nextFloat() * 2.0f - 1.0f);
-
-    return response;
+    return Signals::make (1, 17 + random.nextInt (4), [&random] (int, int i)
+        { return i < 7 ? random.nextFloat() * 2.0f - 1.0f : 0.0f; });
 }
 
 /** Drains the spectrum feed the way the display does: whole 4096-sample blocks, 50 % overlap. */
 void readSpectrumFeed (MorvantaProcessor& p)
 {
-    constexpr int fftSize = 4096;
-
     if (! p.analyserDataReady.load())
         return;
 
-    while (p.analyserFifo.getNumReady() >= fftSize)
+    while (p.analyserFifo.getNumReady() >= SpectrumMath::fftSize)
     {
         int start1, size1, start2, size2;
-        p.analyserFifo.prepareToRead (fftSize, start1, size1, start2, size2);
+        p.analyserFifo.prepareToRead (SpectrumMath::fftSize, start1, size1, start2, size2);
         volatile float sink = 0.0f;
 
         if (size1 > 0)
@@ -206,12 +202,12 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
             else if (action < 65)
             {
                 // The console buttons' own path: decode the embedded response and hand it over.
-                ConsoleLibrary::applyConsole (p.console, 1 + random.nextInt (5), p.parameters.getRawParameterValue ("Drive")->load(), formats);
+                ConsoleLibrary::applyConsole (p.console, 1 + random.nextInt (5), ProcessorTestSupport::raw (p, "Drive"), formats);
                 ++consolesChosen;
             }
             else if (action < 68)
             {
-                p.console.switchOn (random.nextBool(), random.nextBool(), p.parameters.getRawParameterValue ("Drive")->load());
+                p.console.switchOn (random.nextBool(), random.nextBool(), ProcessorTestSupport::raw (p, "Drive"));
                 p.console.publishImpulseResponse (consoleResponse (random), 88200.0f);
             }
             else if (action < 70)
@@ -220,7 +216,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 ++presetsLoaded;
             }
             else if (action < 75)
-                p.grain.driveMode.store (random.nextInt (5));
+                p.grain.driveMode.store (random.nextInt (GrainMath::numModes));
             else if (action < 80)
                 p.console.setThreshold (50.0f * random.nextFloat());
             else if (action < 83)
@@ -232,8 +228,9 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 else
                 {
                     editor.reset (p.createEditor());
-                    const int width = 450 + random.nextInt (1351);
-                    editor->setSize (width, juce::roundToInt (width / 2.5714285373687744));
+                    using Editor = MorvantaProcessorEditor;
+                    const int width = Editor::minimumWidth + random.nextInt (Editor::maximumWidth - Editor::minimumWidth + 1);
+                    editor->setSize (width, juce::roundToInt (width / Editor::aspectRatio));
                     ++editorsOpened;
                 }
             }
@@ -259,7 +256,7 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 readSpectrumFeed (p);
 
             ++actions;
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+            MessageLoop::pump (1);
         }
 
         editor.reset();

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cmath>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+/** Test signals. Every builder fills channel after channel, frame after frame, so a seeded
+    generator gives the same samples wherever a test builds them. */
+namespace Signals
+{
+/** Writes signal (channel, frame) into every sample of `buffer`. */
+template <typename Signal>
+void fill (juce::AudioBuffer<float>& buffer, Signal&& signal)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            buffer.setSample (c, i, static_cast<float> (signal (c, i)));
+}
+
+/** A buffer of `n` frames filled by signal (channel, frame). */
+template <typename Signal>
+juce::AudioBuffer<float> make (int channels, int n, Signal&& signal)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+    fill (buffer, signal);
+    return buffer;
+}
+
+/** Frame `frame` of a sine of `frequency` Hz at `rate`, its phase worked out in double precision. */
+inline float sine (double frequency, double rate, juce::int64 frame, float amplitude)
+{
+    return amplitude * static_cast<float> (std::sin (juce::MathConstants<double>::twoPi * frequency * static_cast<double> (frame) / rate));
+}
+
+inline juce::AudioBuffer<float> constant (int channels, int n, float value)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+
+    for (int c = 0; c < channels; ++c)
+        juce::FloatVectorOperations::fill (buffer.getWritePointer (c), value, n);
+
+    return buffer;
+}
+
+/** A cleared buffer, marked silent as the framework marks one. */
+inline juce::AudioBuffer<float> silence (int channels, int n)
+{
+    juce::AudioBuffer<float> buffer (channels, n);
+    buffer.clear();
+    return buffer;
+}
+
+/** Uniform noise in [-peak, peak) drawn from `random`. */
+inline juce::AudioBuffer<float> noise (int channels, int n, juce::Random& random, float peak)
+{
+    return make (channels, n, [&] (int, int)
+        { return random.nextFloat() * (2.0f * peak) - peak; });
+}
+
+inline juce::AudioBuffer<float> noise (int channels, int n, int seed, float peak)
+{
+    juce::Random random (seed);
+    return noise (channels, n, random, peak);
+}
+} // namespace Signals
