@@ -296,7 +296,7 @@ TEST (Frame, PaintsARoundScopeLitFromTheUpperLeft)
     juce::Image image (juce::Image::ARGB, 100, 100, true);
     {
         juce::Graphics g (image);
-        frame.paint (g);
+        frame.paintDisc (g);
     }
 
     EXPECT_EQ (image.getPixelAt (0, 0).getAlpha(), 0) << "corners stay outside the circle";
