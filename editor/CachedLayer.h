@@ -37,14 +37,23 @@ public:
     /** Forgets the picture; the next draw renders it again. */
     void invalidate();
 
+    /** The part of the area (owner coordinates) that paints of its own are most often clipped to.
+        Its pixels are also kept in a copy of their own, which such a paint reads instead of rows
+        spread across the whole picture: far fewer cache misses for the same pixels. */
+    void setFrequentArea (juce::Rectangle<int> area);
+
 private:
     bool matches (int width, int height, float scale) const;
     juce::Image& startPicture (int width, int height, float scale);
-    void copyTo (juce::Graphics& g) const;
+    void copyTo (juce::Graphics& g);
 
     juce::Image picture;
     int pictureWidth = 0, pictureHeight = 0; // in the owner's coordinates
     float pictureScale = 0.0f; // physical pixels per coordinate unit
+
+    juce::Rectangle<int> frequentArea; // owner coordinates
+    juce::Image frequentPixels; // the picture's pixels under frequentArea, or null until needed
+    juce::Point<int> frequentOrigin; // where frequentPixels lie in the picture
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CachedLayer)
 };

@@ -420,6 +420,8 @@ void MorvantaProcessorEditor::resized()
 
     consoleLabel.setFont (juce::Font (layout.consoleFontHeight, juce::Font::bold));
     stillLayers.invalidate();
+    // The spectrum display repaints its area 30 times a second.
+    stillLayers.setFrequentArea (frame.getBounds());
 }
 
 void MorvantaProcessorEditor::paint (juce::Graphics& g)
