@@ -4,7 +4,7 @@
 
 Frame::~Frame() = default;
 
-void Frame::paint (juce::Graphics& g)
+void Frame::paintDisc (juce::Graphics& g) const
 {
     g.setGradientFill (frameGradient);
     g.fillEllipse (getLocalBounds().toFloat());

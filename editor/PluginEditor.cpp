@@ -419,9 +419,18 @@ void MorvantaProcessorEditor::resized()
         caption->setFont (juce::Font (layout.captionFontHeight, juce::Font::bold));
 
     consoleLabel.setFont (juce::Font (layout.consoleFontHeight, juce::Font::bold));
+    stillLayers.invalidate();
+    // The spectrum display repaints its area 30 times a second.
+    stillLayers.setFrequentArea (frame.getBounds());
 }
 
 void MorvantaProcessorEditor::paint (juce::Graphics& g)
+{
+    stillLayers.draw (g, getWidth(), getHeight(), [this] (juce::Graphics& layers)
+        { paintStillLayers (layers); });
+}
+
+void MorvantaProcessorEditor::paintStillLayers (juce::Graphics& g)
 {
     const auto& l = layout;
 
@@ -455,4 +464,8 @@ void MorvantaProcessorEditor::paint (juce::Graphics& g)
     g.fillEllipse (l.scopeRim);
 
     g.drawImage (titleImage, l.title.getX(), l.title.getY(), l.title.getWidth(), l.title.getHeight(), 0, 0, titleImage.getWidth(), titleImage.getHeight());
+
+    // The scope's disc goes with the rest: nothing overlaps it but the spectrum display.
+    g.setOrigin (frame.getPosition());
+    frame.paintDisc (g);
 }

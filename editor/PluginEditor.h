@@ -5,6 +5,7 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "editor/CachedLayer.h"
 #include "editor/EditorLayout.h"
 #include "editor/Frame.h"
 #include "editor/Look.h"
@@ -30,12 +31,17 @@ public:
     ~MorvantaProcessorEditor() override;
 
     void mouseDoubleClick (const juce::MouseEvent&) override;
+    /** Copies the still layers, rendered once per size and display scale. */
     void paint (juce::Graphics&) override;
     void resized() override;
     void timerCallback() override;
     void sliderValueChanged (juce::Slider*) override;
     void sliderDragStarted (juce::Slider*) override;
     void sliderDragEnded (juce::Slider*) override;
+
+    /** Paints what stays the same between resizes: the window's and the panel's gradients, the
+        panel texture, outlines, separators, the scope surround, the title and the scope's disc. */
+    void paintStillLayers (juce::Graphics&);
 
     /** Makes one rotary knob with its value text box below it. */
     void createSlider (juce::Slider&, juce::String suffix);
@@ -121,6 +127,7 @@ private:
 
     /** Everything resized placed last, for paint. */
     EditorLayout layout;
+    CachedLayer stillLayers;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorvantaProcessorEditor)
 };

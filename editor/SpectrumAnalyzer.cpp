@@ -37,6 +37,8 @@ void SpectrumAnalyzer::resized()
     const auto h = (float) getHeight();
 
     resizeCountdown = 5;
+    curvesReady = false;
+    shownArea = getLocalBounds(); // whatever the window shows there, the next paint covers it
     spectrumGradient = juce::ColourGradient (blueSpectre, 0.5f * w, 0.45f * h, blueSpectreDark, 0.5f * w, 0.95f * h, false);
     firstPoint = SpectrumMath::firstPointForWidth (getWidth());
 }
@@ -58,7 +60,13 @@ void SpectrumAnalyzer::timerCallback()
     readFeed();
 
     processorRef.analyserDataReady.exchange (false);
-    repaint();
+
+    // Only the rows the curves leave and reach: the rest of the scope stays as it is.
+    const juce::ScopedLock lock (pathLock);
+    curvesDrawable = buildCurves();
+    curvesReady = true;
+    lastRepaintArea = curvesDrawable ? shownArea.getUnion (curvesArea) : shownArea;
+    repaint (lastRepaintArea);
 }
 
 void SpectrumAnalyzer::readFeed()
@@ -99,6 +107,30 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     const juce::ScopedLock lock (pathLock);
 
+    // The paint the last tick asked for draws the curves that tick built; any other paint builds
+    // its own. Either way each paint moves the smoothed curve one step.
+    const auto asked = std::exchange (curvesReady, false);
+
+    if (! (asked ? curvesDrawable : buildCurves()))
+        return;
+
+    smoothedLevels.swap (nextSmoothedLevels);
+
+    g.setColour (blueCurveDark);
+    g.fillPath (strokedPath);
+
+    g.setColour (orangeorangeQuelm);
+    g.fillPath (rawFill);
+
+    g.setGradientFill (spectrumGradient);
+    g.fillPath (smoothedFill);
+
+    // The asked-for paint covered all the curves on show; another may have covered less.
+    shownArea = asked ? curvesArea : shownArea.getUnion (curvesArea);
+}
+
+bool SpectrumAnalyzer::buildCurves()
+{
     const auto w = (float) getWidth();
     const auto h = (float) getHeight();
     const auto* magnitudes = averageBuffer.getReadPointer (0);
@@ -111,7 +143,7 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
 
     // A table smaller than the points it skips has nothing to show.
     if (i0 < 0)
-        return;
+        return false;
 
     rawPath.clear();
     smoothedPath.clear();
@@ -122,31 +154,45 @@ void SpectrumAnalyzer::paint (juce::Graphics& g)
     rawPath.quadraticTo (0.93f * w, baseline, 0.65f * w, y0);
     smoothedPath.quadraticTo (0.93f * w, baseline, 0.65f * w, y0);
 
+    // The fills close along the middle line. Rounded corners stay between the points they round,
+    // so the points and the end curves' turning points bound every row the curves reach.
+    auto rows = juce::Range<float>::between (0.5f * h, y0).getUnionWith (SpectrumMath::quadraticSpan (0.5f * h, baseline, y0));
+
     // A fresh table starts its smoothed curve at the top edge, from where it sinks to the signal.
-    if (smoothedLevels.size() != (size_t) numPoints)
-        smoothedLevels.assign ((size_t) numPoints, 0.0f);
+    if (smoothedLevels.size() == (size_t) numPoints)
+        nextSmoothedLevels.assign (smoothedLevels.begin(), smoothedLevels.end());
+    else
+        nextSmoothedLevels.assign ((size_t) numPoints, 0.0f);
+
+    auto lastY = y0, lastSmoothed = y0;
 
     for (int i = i0; i >= SpectrumMath::firstDrawnPoint; --i)
     {
         const auto& point = fftPoints[(size_t) i];
         const auto y = SpectrumMath::levelToY (getFftPointLevel (magnitudes, point), baseline);
-        auto& smoothed = smoothedLevels[(size_t) i];
+        auto& smoothed = nextSmoothedLevels[(size_t) i];
         smoothed = SpectrumMath::smoothTowards (smoothed, y);
 
         rawPath.lineTo ((float) point.x, y);
         smoothedPath.lineTo ((float) point.x, smoothed);
+        rows = rows.getUnionWith (juce::Range<float>::between (y, smoothed));
+        lastY = y;
+        lastSmoothed = smoothed;
     }
 
     rawPath.quadraticTo (0.07f * w, baseline, 0.01f * w, 0.5f * h);
     smoothedPath.quadraticTo (0.07f * w, baseline, 0.01f * w, 0.5f * h);
+    rows = rows.getUnionWith (SpectrumMath::quadraticSpan (lastY, baseline, 0.5f * h));
+    rows = rows.getUnionWith (SpectrumMath::quadraticSpan (lastSmoothed, baseline, 0.5f * h));
 
     outlineStroke.createStrokedPath (strokedPath, rawPath.createPathWithRoundedCorners (70.0f), {}, 1.0f);
-    g.setColour (blueCurveDark);
-    g.fillPath (strokedPath);
+    rawFill = rawPath.createPathWithRoundedCorners (25.0f);
+    smoothedFill = smoothedPath.createPathWithRoundedCorners (30.0f);
 
-    g.setColour (orangeorangeQuelm);
-    g.fillPath (rawPath.createPathWithRoundedCorners (25.0f));
-
-    g.setGradientFill (spectrumGradient);
-    g.fillPath (smoothedPath.createPathWithRoundedCorners (30.0f));
+    // The outline's own bounds hold its width and its mitred joins; a row more each way holds
+    // the smoothed edges.
+    const auto outline = strokedPath.getBounds();
+    rows = rows.getUnionWith ({ outline.getY(), outline.getBottom() });
+    curvesArea = juce::Rectangle<float> (0.0f, rows.getStart() - 1.0f, w, rows.getLength() + 2.0f).getSmallestIntegerContainer().getIntersection (getLocalBounds());
+    return true;
 }

@@ -72,6 +72,23 @@ float smoothTowards (float previous, float target)
     return (previous + previous + target) / 3.0f;
 }
 
+juce::Range<float> quadraticSpan (float from, float control, float to)
+{
+    auto span = juce::Range<float>::between (from, to);
+    const auto curvature = from - 2.0f * control + to;
+
+    // B(t) = (1 - t)^2 from + 2 t (1 - t) control + t^2 to turns where t = (from - control) / curvature.
+    if (curvature != 0.0f)
+    {
+        const auto t = (from - control) / curvature;
+
+        if (t > 0.0f && t < 1.0f)
+            span = span.getUnionWith ((1.0f - t) * (1.0f - t) * from + 2.0f * t * (1.0f - t) * control + t * t * to);
+    }
+
+    return span;
+}
+
 int firstDrawnIndex (int numPoints, int firstPoint)
 {
     return numPoints - firstPoint;

@@ -45,6 +45,10 @@ float levelToY (float levelDb, float baseline);
 /** One paint's step of a smoothed curve towards `target` (pixels). */
 float smoothTowards (float previous, float target);
 
+/** The values a quadratic Bezier with end values `from`, `to` and control value `control`
+    takes in one coordinate: the ends and the turning point, if it lies between them. */
+juce::Range<float> quadraticSpan (float from, float control, float to);
+
 /** Index of the highest display point drawn; negative when the table is too small to draw. */
 int firstDrawnIndex (int numPoints, int firstPoint);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <thread>
 
 #include "engine/BlockSplitter.h"
 #include "engine/ConsoleLibrary.h"
@@ -463,11 +464,14 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
 //==============================================================================
 void MorvantaProcessor::openSpectrumFeed()
 {
-    // The framework holds this lock around every processBlock: once it is ours no push is in
-    // flight, and the next one sees the switch only after the storage is ready.
-    const juce::ScopedLock lock (getCallbackLock());
-
+    // A push raises its flag before it reads the switch, and both are sequentially consistent:
+    // once the switch is off and the flag down, every later push skips the feed until the switch
+    // is back on, and sees the storage ready when it is. The audio thread never waits for this.
     analyserActive.store (false);
+
+    while (spectrumPushInFlight.load())
+        std::this_thread::yield();
+
     const int size = static_cast<int> (spec.sampleRate);
     analyserFifo.setTotalSize (size);
     analyserBuffer.setSize (1, size, false, false, false);
@@ -483,9 +487,19 @@ void MorvantaProcessor::closeSpectrumFeed()
 
 void MorvantaProcessor::pushToSpectrumFeed (const juce::AudioBuffer<float>& processed)
 {
+    spectrumPushInFlight.store (true);
+
+    if (analyserActive.load())
+        copyToSpectrumFeed (processed);
+
+    spectrumPushInFlight.store (false);
+}
+
+void MorvantaProcessor::copyToSpectrumFeed (const juce::AudioBuffer<float>& processed)
+{
     const int n = processed.getNumSamples();
 
-    if (! analyserActive.load() || analyserFifo.getFreeSpace() < n)
+    if (analyserFifo.getFreeSpace() < n)
         return;
 
     int start1 = 0, size1 = 0, start2 = 0, size2 = 0;

@@ -59,8 +59,9 @@ public:
     void processChunk (juce::AudioBuffer<float>& chunk);
 
     /** Sizes the spectrum FIFO to one second at the last preparation's sample rate, empties it
-        and switches the feed on. Message thread (the editor opening). Takes the callback lock,
-        so a push already running on the audio thread never sees the storage being resized. */
+        and switches the feed on. Message thread (the editor opening). Takes no lock: it switches
+        the feed off and waits out a push already running (one chunk's copy) before it touches
+        the storage, so the audio thread skips the feed meanwhile and never waits on the heap. */
     void openSpectrumFeed();
 
     /** Switches the spectrum feed off; the FIFO keeps its size and content. Message thread. */
@@ -133,6 +134,8 @@ private:
     /** Makes a preset's or a saved state's tree the parameter state. Message thread. */
     void applyStateTree (juce::ValueTree tree);
     std::atomic<float>& rawParameter (const char* id) const;
+    /** The part of pushToSpectrumFeed that runs while the feed is on. Audio thread. */
+    void copyToSpectrumFeed (const juce::AudioBuffer<float>& processed);
 
     void selectDriveMode();
     /** Clears every filter, envelope and delay line of the chain after a non-finite output.
@@ -141,6 +144,10 @@ private:
     void restoreConsole (int index);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
+
+    /** Raised by the audio thread around each push, read by openSpectrumFeed (message thread),
+        which waits for it to fall before it resizes the storage. */
+    std::atomic<bool> spectrumPushInFlight{ false };
 
     // Raw parameter values, looked up once: the audio thread never searches by name.
     std::atomic<float>& driveValue;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
@@ -50,9 +52,42 @@ int differingPixels (const juce::Image& a, const juce::Image& b, juce::Rectangle
 
     return count;
 }
+
+// Largest difference of any colour channel between two images of one size.
+int largestDifference (const juce::Image& a, const juce::Image& b)
+{
+    const juce::Image::BitmapData pa (a, juce::Image::BitmapData::readOnly), pb (b, juce::Image::BitmapData::readOnly);
+    int largest = 0;
+
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+        {
+            const auto p = pa.getPixelColour (x, y), q = pb.getPixelColour (x, y);
+            largest = std::max ({ largest, std::abs (p.getRed() - q.getRed()), std::abs (p.getGreen() - q.getGreen()), std::abs (p.getBlue() - q.getBlue()) });
+        }
+
+    return largest;
+}
+
+// The editor's own paint, clipped to `area`, on a display of the given scale: its cached
+// picture, or its still layers painted directly.
+juce::Image paintAtScale (MorvantaProcessorEditor& e, float scale, juce::Rectangle<int> area, bool direct)
+{
+    juce::Image image (juce::Image::RGB, (int) std::ceil (e.getWidth() * scale), (int) std::ceil (e.getHeight() * scale), true);
+    juce::Graphics g (image);
+    g.addTransform (juce::AffineTransform::scale (scale));
+    g.reduceClipRegion (area);
+
+    if (direct)
+        e.paintStillLayers (g);
+    else
+        e.paint (g);
+
+    return image;
+}
 } // namespace
 
-// Writes editor.png (and editor-1800.png) into the build folder for a person to look at.
+// Writes editor-450.png, editor.png and editor-1800.png into the build folder for a person to look at.
 TEST (EditorSnapshot, WholeWindowWithAudioRunningShowsTheSpectrum)
 {
     MorvantaProcessor processor;
@@ -65,7 +100,7 @@ TEST (EditorSnapshot, WholeWindowWithAudioRunningShowsTheSpectrum)
     analyser.stopTimer(); // ticked by hand
     juce::Random random (3);
 
-    for (const auto width : { 900, 1800 })
+    for (const auto width : { 450, 900, 1800 })
     {
         editor->setSize (width, juce::roundToInt (width / MorvantaProcessorEditor::aspectRatio));
 
@@ -86,7 +121,7 @@ TEST (EditorSnapshot, WholeWindowWithAudioRunningShowsTheSpectrum)
         }
 
         const auto running = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
-        const auto name = width == 900 ? "editor.png" : "editor-1800.png";
+        const auto name = width == 900 ? juce::String ("editor.png") : "editor-" + juce::String (width) + ".png";
         const auto file = outputFolder().getChildFile (name);
         file.deleteFile();
         {
@@ -104,5 +139,11 @@ TEST (EditorSnapshot, WholeWindowWithAudioRunningShowsTheSpectrum)
         const auto scope = editor->frame.getBounds();
         EXPECT_GT (differingPixels (running, empty, scope), scope.getWidth() * scope.getHeight() / 20) << width;
         EXPECT_EQ (differingPixels (running, empty, editor->getLocalBounds().withTrimmedTop (scope.getBottom() + 4)), 0) << "nothing outside the scope depends on the audio";
+
+        // The picture the window copies matches its layers painted directly, on any display, and
+        // so does the copy it keeps of the scope's area for the display's repaints.
+        for (const auto scale : { 1.0f, 1.5f, 2.0f })
+            for (const auto area : { editor->getLocalBounds(), scope })
+                EXPECT_LE (largestDifference (paintAtScale (*editor, scale, area, false), paintAtScale (*editor, scale, area, true)), 2) << width << " at scale " << scale << " in " << area.toString();
     }
 }

@@ -71,7 +71,7 @@ RecordingContext::Log recordPaint (MorvantaProcessorEditor& e)
     RecordingContext context (juce::Image (juce::Image::ARGB, e.getWidth(), e.getHeight(), true));
     {
         juce::Graphics g (context);
-        e.paint (g);
+        e.paintStillLayers (g);
     }
     return context.log;
 }
@@ -227,12 +227,23 @@ TEST (EditorWindow, PaintDrawsPanelSeparatorsScopeSurroundAndTitle)
     expectNear (paths[10].bounds, { 358.5f, 98.5f, 184.0f, 184.0f }, "lower-right ring");
     EXPECT_EQ (paths[11].colour, greyQuelm);
     expectNear (paths[11].bounds, { 360.0f, 99.0f, 181.0f, 179.0f }, "grey crescent");
+    EXPECT_TRUE (paths.back().gradient);
+    expectNear (paths.back().bounds, { 360.0f, 99.0f, 179.0f, 179.0f }, "the scope's disc, last, where the frame lies");
 
     const auto images = log.callsOf (Kind::drawImage);
     ASSERT_EQ (images.size(), 1u);
     EXPECT_EQ (images[0].image.getWidth(), 1000);
     expectNear (images[0].bounds, { 36.0f, 5.0f, 154.0f, 33.0f }, "title");
     EXPECT_EQ (images[0].quality, juce::Graphics::highResamplingQuality);
+
+    // The window's own paint is a single copy of those layers.
+    RecordingContext window (juce::Image (juce::Image::RGB, 900, 350, true));
+    {
+        juce::Graphics g (window);
+        editor->paint (g);
+    }
+    ASSERT_EQ (window.log.calls.size(), 1u);
+    EXPECT_EQ (window.log.calls[0].kind, Kind::drawImage);
 }
 
 TEST (EditorWindow, TitleKeepsItsShapeAtThePowerButtonHeightWhenLargest)

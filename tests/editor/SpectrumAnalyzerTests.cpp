@@ -289,6 +289,61 @@ TEST_F (SpectrumAnalyzerTest, TableSmallerThanTheSkippedPointsDrawsNothing)
     EXPECT_TRUE (isBlank (render()));
 }
 
+TEST_F (SpectrumAnalyzerTest, RepaintingWhatTheTicksAskForShowsWhatWholePaintsShow)
+{
+    // A second display fed the same sound paints, over what it showed before, only the area its
+    // ticks ask for, as a window does; this one paints whole. Loud tones that move, then near
+    // silence, then a tone again: the curves rise, move and fall, and what was on show must go.
+    MorvantaProcessor otherProcessor;
+    otherProcessor.setPlayConfigDetails (2, 2, sampleRate, 512);
+    otherProcessor.prepareToPlay (sampleRate, 512);
+    SpectrumFeed::open (otherProcessor);
+    SpectrumAnalyzer other (otherProcessor);
+    juce::Image screen (juce::Image::ARGB, 179, 179, true);
+
+    showAt (179);
+    other.setVisible (true);
+    other.setSize (179, 179);
+
+    for (int tick = 0; tick < 5; ++tick)
+    {
+        otherProcessor.analyserDataReady = true;
+        other.timerCallback();
+    }
+
+    for (int frame = 0; frame < 40; ++frame)
+    {
+        const auto level = frame < 15 || frame >= 30 ? 0.5f : 0.0001f;
+        const auto samples = sine (binCentre (12 + 9 * (frame % 15)), frame == 0 ? 4096 : 2048, level);
+        push (samples);
+        ASSERT_TRUE (SpectrumFeed::push (otherProcessor, samples));
+        analyser.timerCallback();
+        other.timerCallback();
+
+        const auto area = other.getLastRepaintArea();
+        screen.clear (area);
+        {
+            juce::Graphics g (screen);
+            g.reduceClipRegion (area);
+            other.paint (g);
+        }
+
+        const auto whole = render();
+        int differing = 0;
+
+        for (int y = 0; y < 179; ++y)
+            for (int x = 0; x < 179; ++x)
+                differing += screen.getPixelAt (x, y) != whole.getPixelAt (x, y) ? 1 : 0;
+
+        ASSERT_EQ (differing, 0) << "frame " << frame << ", repainted " << area.toString();
+
+        if (frame == 14 || frame == 39)
+        {
+            EXPECT_LT (area.getHeight(), 179 * 2 / 3) << "frame " << frame << ": the rows above a settled tone stay as they are";
+        }
+    }
+}
+
 TEST (Frame, PaintsARoundScopeLitFromTheUpperLeft)
 {
     Frame frame;
@@ -296,7 +351,7 @@ TEST (Frame, PaintsARoundScopeLitFromTheUpperLeft)
     juce::Image image (juce::Image::ARGB, 100, 100, true);
     {
         juce::Graphics g (image);
-        frame.paint (g);
+        frame.paintDisc (g);
     }
 
     EXPECT_EQ (image.getPixelAt (0, 0).getAlpha(), 0) << "corners stay outside the circle";

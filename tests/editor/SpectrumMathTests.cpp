@@ -194,3 +194,15 @@ TEST (SpectrumMath, FirstDrawnIndexIsNeverNegativeAtUsualRates)
     tableFor (179, 44100.0f, numPoints);
     EXPECT_EQ (SpectrumMath::firstDrawnIndex (numPoints, 88), 138 - 88);
 }
+
+TEST (SpectrumMath, QuadraticSpanReachesTheTurningPointOnlyWhenTheCurveTurns)
+{
+    // From 0 to 0 through 4: B(1/2) = 2.
+    EXPECT_EQ (SpectrumMath::quadraticSpan (0.0f, 4.0f, 0.0f), juce::Range<float> (0.0f, 2.0f));
+    // 0.5h to 0.5h through 0.9h on a 100-pixel display: the end curves dip to 0.7h.
+    EXPECT_EQ (SpectrumMath::quadraticSpan (50.0f, 90.0f, 50.0f), juce::Range<float> (50.0f, 70.0f));
+    // Monotonic (the control between the ends) and straight curves keep to their ends.
+    EXPECT_EQ (SpectrumMath::quadraticSpan (10.0f, 20.0f, 40.0f), juce::Range<float> (10.0f, 40.0f));
+    EXPECT_EQ (SpectrumMath::quadraticSpan (40.0f, 25.0f, 10.0f), juce::Range<float> (10.0f, 40.0f));
+    EXPECT_EQ (SpectrumMath::quadraticSpan (3.0f, 3.0f, 3.0f), juce::Range<float> (3.0f, 3.0f));
+}

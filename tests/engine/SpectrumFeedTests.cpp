@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "tests/engine/ProcessorTestSupport.h"
+#include "tests/support/AllocationCounter.h"
 
 using namespace ProcessorTestSupport;
 
@@ -165,4 +167,50 @@ TEST (SpectrumFeed, ReopeningWhileAudioRunsNeverResizesUnderAPush)
     stop = true;
     audio.join();
     EXPECT_LT (p.analyserFifo.getNumReady(), p.analyserFifo.getTotalSize());
+}
+
+TEST (SpectrumFeed, OpensWhileAnAudioCallbackHoldsTheCallbackLock)
+{
+    // The editor opening allocates and frees the storage of a new rate and clears it while the
+    // audio thread sits in a callback, under the lock the framework holds around processBlock:
+    // had the opening taken that lock, it would wait here until the callback gave up.
+    MorvantaProcessor p;
+    prepare (p, 44100.0, 512);
+    p.openSpectrumFeed();
+    feedSine (p, 0.05, 512, 440.0, 0.5f);
+    prepare (p, 48000.0, 512);
+
+    std::atomic<bool> locked{ false }, opened{ false };
+    bool gaveUp = false;
+
+    std::thread audio ([&]
+        {
+        const juce::ScopedLock lock (p.getCallbackLock());
+        locked = true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
+
+        while (! opened.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+
+        gaveUp = ! opened.load(); });
+
+    while (! locked.load())
+        std::this_thread::yield();
+
+    std::int64_t heapWork = 0;
+    {
+        const AllocationCounter::Scope scope;
+        p.openSpectrumFeed();
+        heapWork = scope.allocations();
+    }
+    opened = true;
+    audio.join();
+
+    EXPECT_FALSE (gaveUp) << "the feed opened only once the callback lock was free";
+    EXPECT_GT (heapWork, 0) << "the storage of the new rate was allocated meanwhile";
+    ASSERT_EQ (p.analyserBuffer.getNumSamples(), 48000);
+    EXPECT_EQ (p.analyserFifo.getNumReady(), 0);
+
+    for (int i = 0; i < 48000; ++i)
+        ASSERT_EQ (p.analyserBuffer.getSample (0, i), 0.0f) << i;
 }

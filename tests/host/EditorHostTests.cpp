@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include "engine/PluginProcessor.h"
 #include "tests/support/MessageLoop.h"
-#include "tests/support/SoakSupport.h"
+#include "tools/host/HostWindow.h"
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/PacedAudioThread.h"
 
 using MessageLoop::pump;
 
@@ -15,101 +14,6 @@ namespace
 {
 constexpr double rate = 48000.0;
 constexpr int block = 256;
-
-/** Keeps calling processBlock on a thread of its own, about in real time, as a host's audio
-        thread does while the user works in the editor. */
-class AudioThread : public SoakSupport::AudioThread
-{
-public:
-    explicit AudioThread (juce::AudioPluginInstance& p)
-        : plugin (p)
-    {
-        start();
-    }
-
-    ~AudioThread() override { stop(); }
-
-    int blocks() const { return processed.load(); }
-
-private:
-    void run() override
-    {
-        juce::AudioBuffer<float> buffer (2, block);
-        juce::MidiBuffer midi;
-        double phase = 0.0;
-
-        while (running)
-        {
-            for (int i = 0; i < block; ++i)
-            {
-                const auto v = 0.5f * (float) std::sin (phase);
-                phase += juce::MathConstants<double>::twoPi * 110.0 / rate;
-                buffer.setSample (0, i, v);
-                buffer.setSample (1, i, v);
-            }
-
-            plugin.processBlock (buffer, midi);
-            ++processed;
-            std::this_thread::sleep_for (std::chrono::microseconds ((int) (1.0e6 * block / rate)));
-        }
-    }
-
-    juce::AudioPluginInstance& plugin;
-    std::atomic<int> processed{ 0 };
-};
-
-/** The plug-in's view in a window on the desktop, as a DAW shows it. */
-class HostWindow
-{
-public:
-    explicit HostWindow (juce::AudioPluginInstance& plugin)
-        : editor (plugin.createEditorIfNeeded())
-    {
-        if (editor == nullptr)
-            return;
-
-        window.addAndMakeVisible (*editor);
-        window.setBounds (0, 0, editor->getWidth(), editor->getHeight());
-        window.addToDesktop (0);
-        window.setVisible (true);
-        settle();
-    }
-
-    ~HostWindow()
-    {
-        // JUCE 7.0.5's host-side X11 embedding queues a callback holding a raw pointer for each
-        // configure event of the plug-in's window: let them run before the editor goes.
-        window.setVisible (false);
-        pump (250);
-        window.removeChildComponent (editor.get());
-        editor.reset();
-        window.removeFromDesktop();
-        pump (50);
-    }
-
-    /** Asks for a size as a host does when the user drags its window frame, and returns what the
-            plug-in's constraints made of it. */
-    juce::Rectangle<int> resizeTo (int w, int h)
-    {
-        editor->setSize (w, h);
-        window.setSize (editor->getWidth(), editor->getHeight());
-        settle();
-        return editor->getLocalBounds();
-    }
-
-    /** Lets both sides exchange their size and paint. */
-    void settle()
-    {
-        for (int i = 0; i < 10; ++i)
-        {
-            pump (20);
-            window.setSize (editor->getWidth(), editor->getHeight());
-        }
-    }
-
-    std::unique_ptr<juce::AudioProcessorEditor> editor;
-    juce::Component window;
-};
 
 bool haveDisplay()
 {
@@ -202,7 +106,16 @@ TEST (HostedEditor, OpensResizesWithinTheLimitsClosesAndReopensAtTheLastSize)
     plugin->prepareToPlay (rate, block);
 
     {
-        AudioThread audio (*plugin);
+        double phase = 0.0;
+        PacedAudioThread audio (*plugin, rate, block, [&phase] (juce::AudioBuffer<float>& buffer)
+            {
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                {
+                    const auto v = 0.5f * (float) std::sin (phase);
+                    phase += juce::MathConstants<double>::twoPi * 110.0 / rate;
+                    buffer.setSample (0, i, v);
+                    buffer.setSample (1, i, v);
+                } });
 
         {
             HostWindow host (*plugin);
