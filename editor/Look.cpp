@@ -6,11 +6,6 @@
 
 namespace
 {
-juce::Image imageFromResource (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 // A button whose button colour is the transparent palette entry is drawn without a background.
 bool hasNoBackground (juce::Button& button)
 {
@@ -68,15 +63,15 @@ Look::Look()
     setColour (juce::FileBrowserComponent::filenameBoxTextColourId, whiteQuelm);
     setColour (juce::Slider::textBoxOutlineColourId, juce::Colour (0x00000000u));
 
-    knobFace = imageFromResource (MorvantaBinary::knob_png, MorvantaBinary::knob_pngSize);
-    knobHover = imageFromResource (MorvantaBinary::knobHover_png, MorvantaBinary::knobHover_pngSize);
-    sliderThumb = imageFromResource (MorvantaBinary::sliderThumb_png, MorvantaBinary::sliderThumb_pngSize);
-    wideOff = imageFromResource (MorvantaBinary::buttonWide_png, MorvantaBinary::buttonWide_pngSize);
-    wideOn = imageFromResource (MorvantaBinary::buttonWideOn_png, MorvantaBinary::buttonWideOn_pngSize);
-    squareOff = imageFromResource (MorvantaBinary::buttonSquare_png, MorvantaBinary::buttonSquare_pngSize);
-    squareOn = imageFromResource (MorvantaBinary::buttonSquareOn_png, MorvantaBinary::buttonSquareOn_pngSize);
-    longOff = imageFromResource (MorvantaBinary::buttonLong_png, MorvantaBinary::buttonLong_pngSize);
-    longOn = imageFromResource (MorvantaBinary::buttonLongOn_png, MorvantaBinary::buttonLongOn_pngSize);
+    knobFace = juce::ImageCache::getFromMemory (MorvantaBinary::knob_png, MorvantaBinary::knob_pngSize);
+    knobHover = juce::ImageCache::getFromMemory (MorvantaBinary::knobHover_png, MorvantaBinary::knobHover_pngSize);
+    sliderThumb = juce::ImageCache::getFromMemory (MorvantaBinary::sliderThumb_png, MorvantaBinary::sliderThumb_pngSize);
+    wideOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonWide_png, MorvantaBinary::buttonWide_pngSize);
+    wideOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonWideOn_png, MorvantaBinary::buttonWideOn_pngSize);
+    squareOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonSquare_png, MorvantaBinary::buttonSquare_pngSize);
+    squareOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonSquareOn_png, MorvantaBinary::buttonSquareOn_pngSize);
+    longOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonLong_png, MorvantaBinary::buttonLong_pngSize);
+    longOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonLongOn_png, MorvantaBinary::buttonLongOn_pngSize);
 }
 
 // The framework keeps its default look-and-feel through a weak reference, which empties when this

@@ -11,11 +11,6 @@
 
 namespace
 {
-juce::Image imageFromResource (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 constexpr int driveModeGroup = 1;
 constexpr int consoleGroup = 2;
 
@@ -35,7 +30,7 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     , analyser (p)
 {
     setLookAndFeel (&look);
-    panelTexture = imageFromResource (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
+    panelTexture = juce::ImageCache::getFromMemory (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
     formatManager.registerBasicFormats();
 
     softButton.setButtonText ("SOFT");
@@ -60,8 +55,8 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     // No hover image: the normal picture also serves while the pointer is over the button, and
     // the whole button area takes clicks.
-    const auto powerImage = imageFromResource (MorvantaBinary::power_png, MorvantaBinary::power_pngSize);
-    const auto powerOnImage = imageFromResource (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
+    const auto powerImage = juce::ImageCache::getFromMemory (MorvantaBinary::power_png, MorvantaBinary::power_pngSize);
+    const auto powerOnImage = juce::ImageCache::getFromMemory (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
     powerButton.setImages (false, true, true, powerImage, 1.0f, juce::Colours::transparentBlack, juce::Image(), 1.0f, juce::Colours::transparentBlack, powerOnImage, 1.0f, juce::Colours::transparentBlack, 0.0f);
 
     for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton, &previousPresetButton, &nextPresetButton })
@@ -101,7 +96,7 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     knob (outputKnob, outputLabel, outputAttachment, "OUTPUT", ParameterIDs::output, "dB");
     knob (mixKnob, mixLabel, mixAttachment, "MIX", ParameterIDs::mix, " %");
 
-    titleImage = imageFromResource (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
+    titleImage = juce::ImageCache::getFromMemory (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
 
     consoleLabel.setText ("CONSOLE", juce::dontSendNotification);
     consoleLabel.setJustificationType (juce::Justification::centredLeft);
@@ -125,14 +120,9 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     const std::pair<juce::TextButton*, int> consoles[] = { { &offConsoleButton, ConsoleLibrary::none }, { &uConsoleButton, ConsoleLibrary::u }, { &aConsoleButton, ConsoleLibrary::a }, { &sConsoleButton, ConsoleLibrary::s }, { &nConsoleButton, ConsoleLibrary::n } };
 
-    // Acting only while the button is on ignores the notifications of buttons that the radio
-    // group or a parameter switches off.
     for (const auto& [button, index] : consoles)
         button->onClick = [this, b = button, i = index]
-        {
-            if (b->getToggleState())
-                loadConsole (i, b);
-        };
+        { loadConsole (i, b); };
 
     for (const auto& [button, index] : consoles)
         attachCaptionHighlight (*button, index);
@@ -221,6 +211,8 @@ void MorvantaProcessorEditor::createLabel (juce::Label& label, juce::String text
 //==============================================================================
 void MorvantaProcessorEditor::loadConsole (int index, juce::Button* button)
 {
+    // Acting only while the button is on ignores the notifications of buttons that the radio
+    // group or a parameter switches off.
     if (! button->getToggleState())
         return;
 
@@ -278,18 +270,25 @@ void MorvantaProcessorEditor::stepPreset (int step)
     presetsButton.setButtonText (shownName (presetFiles[c - 1]));
 }
 
+std::array<juce::PopupMenu*, 6> MorvantaProcessorEditor::categoryMenus()
+{
+    return { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
+}
+
+void MorvantaProcessorEditor::clearPresetMenus()
+{
+    presetMenu.clear();
+
+    for (auto* menu : categoryMenus())
+        menu->clear();
+}
+
 void MorvantaProcessorEditor::showPresetMenu()
 {
-    juce::PopupMenu* const categories[] = { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
-
     // A click that turns the toggle off, or one that did not come from the pointer, opens nothing.
     if (! presetsButton.isMouseOverOrDragging() || ! presetsButton.getToggleState())
     {
-        presetMenu.clear();
-
-        for (auto* menu : categories)
-            menu->clear();
-
+        clearPresetMenus();
         return;
     }
 
@@ -299,6 +298,7 @@ void MorvantaProcessorEditor::showPresetMenu()
 
     presetMenu.addSectionHeader ("FACTORY");
 
+    const auto categories = categoryMenus();
     const char* const prefixes[] = { "0", "1", "2", "3", "4", "5" };
 
     // Item IDs are 1-based list positions, so entries in no category leave gaps.
@@ -310,7 +310,7 @@ void MorvantaProcessorEditor::showPresetMenu()
         {
             if (name.startsWith (prefixes[category]))
             {
-                categories[category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
+                categories[(size_t) category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
                 break;
             }
         }
@@ -319,7 +319,7 @@ void MorvantaProcessorEditor::showPresetMenu()
     const char* const titles[] = { "Mastering", "Vocal", "Drum", "Guitar", "Bass", "Synth" };
 
     for (int category = 0; category < 6; ++category)
-        presetMenu.addSubMenu (titles[category], *categories[category], true);
+        presetMenu.addSubMenu (titles[category], *categories[(size_t) category], true);
 
     presetMenu.addSectionHeader (juce::String ("Version: ") + JucePlugin_VersionString);
 
@@ -344,11 +344,7 @@ void MorvantaProcessorEditor::showPresetMenu()
 
 void MorvantaProcessorEditor::presetMenuClosed (int result, const juce::Array<juce::File>& listed)
 {
-    presetMenu.clear();
-
-    for (auto* menu : { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu })
-        menu->clear();
-
+    clearPresetMenus();
     presetsButton.setToggleState (false, juce::dontSendNotification);
 
     if (result <= 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -122,6 +123,9 @@ private:
     void loadConsole (int index, juce::Button* button);
     /** Lights the "CONSOLE" caption while the pointer is over or presses a console button. */
     void attachCaptionHighlight (juce::TextButton& button, int index);
+    /** The preset menu's submenus, for the names that start with "0" to "5" in turn. */
+    std::array<juce::PopupMenu*, 6> categoryMenus();
+    void clearPresetMenus();
     void showPresetMenu();
     void presetMenuClosed (int result, const juce::Array<juce::File>& listed);
 
