@@ -373,36 +373,36 @@ void MorvantaProcessorEditor::resized()
     backgroundGradient = layout.makeBackgroundGradient();
     panelGradient = layout.makePanelGradient();
 
-    presetsButton.setBounds (layout.pre);
-    previousPresetButton.setBounds (layout.prev);
-    nextPresetButton.setBounds (layout.next);
-    powerButton.setBounds (layout.pwr);
-    cleanBassKnob.setBounds (layout.cb);
+    presetsButton.setBounds (layout.presetsButton);
+    previousPresetButton.setBounds (layout.previousPresetButton);
+    nextPresetButton.setBounds (layout.nextPresetButton);
+    powerButton.setBounds (layout.powerButton);
+    cleanBassKnob.setBounds (layout.cleanBassKnob);
 
     // Everything below the first knob hangs off its caption as the framework placed it.
-    if (cleanBassLabel.getBounds() != layout.cbCaption)
+    if (cleanBassLabel.getBounds() != layout.cleanBassLabel)
         layout = EditorLayout::compute (W, H, cleanBassLabel.getHeight());
 
-    driveKnob.setBounds (layout.dr);
-    frame.setBounds (layout.fr);
-    grainKnob.setBounds (layout.gr);
-    outputKnob.setBounds (layout.ou);
-    brightnessKnob.setBounds (layout.br);
-    mixKnob.setBounds (layout.mx);
-    analyser.setBounds (layout.sa);
+    driveKnob.setBounds (layout.driveKnob);
+    frame.setBounds (layout.frame);
+    grainKnob.setBounds (layout.grainKnob);
+    outputKnob.setBounds (layout.outputKnob);
+    brightnessKnob.setBounds (layout.brightnessKnob);
+    mixKnob.setBounds (layout.mixKnob);
+    analyser.setBounds (layout.analyser);
 
-    softButton.setBounds (layout.soft);
-    tubeButton.setBounds (layout.tube);
-    tapeButton.setBounds (layout.tape);
-    distoButton.setBounds (layout.disto);
-    fuzzButton.setBounds (layout.fuzz);
+    softButton.setBounds (layout.softButton);
+    tubeButton.setBounds (layout.tubeButton);
+    tapeButton.setBounds (layout.tapeButton);
+    distoButton.setBounds (layout.distoButton);
+    fuzzButton.setBounds (layout.fuzzButton);
 
-    offConsoleButton.setBounds (layout.conOff);
-    uConsoleButton.setBounds (layout.conU);
-    aConsoleButton.setBounds (layout.conA);
-    sConsoleButton.setBounds (layout.conS);
-    nConsoleButton.setBounds (layout.conN);
-    consoleLabel.setBounds (layout.con);
+    offConsoleButton.setBounds (layout.offConsoleButton);
+    uConsoleButton.setBounds (layout.uConsoleButton);
+    aConsoleButton.setBounds (layout.aConsoleButton);
+    sConsoleButton.setBounds (layout.sConsoleButton);
+    nConsoleButton.setBounds (layout.nConsoleButton);
+    consoleLabel.setBounds (layout.consoleLabel);
 
     // Read-only from here on: the value boxes cannot be typed into once the window is laid out.
     for (auto* k : { &cleanBassKnob, &brightnessKnob, &outputKnob, &mixKnob })
