@@ -33,6 +33,39 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     panelTexture = juce::ImageCache::getFromMemory (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
     formatManager.registerBasicFormats();
 
+    createButtons();
+    attachButtons (vts);
+    createKnobs (vts);
+    titleImage = juce::ImageCache::getFromMemory (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
+    createConsoleCaption();
+    // After every attachment, so that opening the editor runs no handler.
+    assignHandlers();
+
+    setOpaque (true);
+    setWantsKeyboardFocus (true);
+    setPaintingIsUnclipped (true);
+
+    addAndMakeVisible (frame);
+    frame.addAndMakeVisible (analyser);
+
+    sizeWindow();
+    processorRef.openSpectrumFeed();
+    repaint();
+}
+
+MorvantaProcessorEditor::~MorvantaProcessorEditor()
+{
+    juce::PopupMenu::dismissAllActiveMenus();
+    stopTimer();
+    // The power button is declared after its attachment and would go first otherwise.
+    powerAttachment.reset();
+    setLookAndFeel (nullptr);
+    processorRef.closeSpectrumFeed();
+}
+
+//==============================================================================
+void MorvantaProcessorEditor::createButtons()
+{
     softButton.setButtonText ("SOFT");
     tubeButton.setButtonText ("TUBE");
     tapeButton.setButtonText ("TAPE");
@@ -70,7 +103,10 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     for (auto* b : { &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton })
         b->setRadioGroupId (consoleGroup);
+}
 
+void MorvantaProcessorEditor::attachButtons (juce::AudioProcessorValueTreeState& vts)
+{
     // Each attachment sets its button from the parameter at once, before any click handler exists.
     softAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::softButton, softButton);
     tubeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tubeButton, tubeButton);
@@ -81,7 +117,10 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     aConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::aConsole, aConsoleButton);
     sConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::sConsole, sConsoleButton);
     powerAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::onButton, powerButton);
+}
 
+void MorvantaProcessorEditor::createKnobs (juce::AudioProcessorValueTreeState& vts)
+{
     const auto knob = [&] (juce::Slider& slider, juce::Label& caption, std::unique_ptr<SliderAttachment>& attachment, const char* text, const char* parameterId, const char* suffix)
     {
         createSlider (slider, suffix);
@@ -95,14 +134,18 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     knob (grainKnob, grainLabel, grainAttachment, "GRAIN", ParameterIDs::grain, " %");
     knob (outputKnob, outputLabel, outputAttachment, "OUTPUT", ParameterIDs::output, "dB");
     knob (mixKnob, mixLabel, mixAttachment, "MIX", ParameterIDs::mix, " %");
+}
 
-    titleImage = juce::ImageCache::getFromMemory (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
-
+void MorvantaProcessorEditor::createConsoleCaption()
+{
     consoleLabel.setText ("CONSOLE", juce::dontSendNotification);
     consoleLabel.setJustificationType (juce::Justification::centredLeft);
     addAndMakeVisible (consoleLabel);
     consoleLabel.setColour (juce::Label::textColourId, blackQuelm);
+}
 
+void MorvantaProcessorEditor::assignHandlers()
+{
     const auto driveModeHandler = [this] (juce::Button& button, int mode)
     {
         return [this, &button, mode]
@@ -138,53 +181,34 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     presetsButton.onClick = [this]
     { showPresetMenu(); };
 
-    previousPresetButton.onClick = [this]
+    const auto presetStepHandler = [this] (int step)
     {
-        if (presetFiles.isEmpty())
-            loadPresetFiles();
+        return [this, step]
+        {
+            if (presetFiles.isEmpty())
+                loadPresetFiles();
 
-        stepPreset (-1);
+            stepPreset (step);
+        };
     };
 
-    nextPresetButton.onClick = [this]
-    {
-        if (presetFiles.isEmpty())
-            loadPresetFiles();
-
-        stepPreset (1);
-    };
+    previousPresetButton.onClick = presetStepHandler (-1);
+    nextPresetButton.onClick = presetStepHandler (1);
 
     driveKnob.onValueChange = [this]
     { processorRef.console.setThreshold ((float) driveKnob.getValue()); };
+}
 
-    setOpaque (true);
-    setWantsKeyboardFocus (true);
-    setPaintingIsUnclipped (true);
-
-    addAndMakeVisible (frame);
-    frame.addAndMakeVisible (analyser);
-
+void MorvantaProcessorEditor::sizeWindow()
+{
     setResizable (true, false);
     getConstrainer()->setFixedAspectRatio (aspectRatio);
     setSize (processorRef.editorWidth, processorRef.editorHeight);
     // Also corrects a remembered size that breaks the limits or the aspect ratio.
     setResizeLimits (minimumWidth, minimumHeight, maximumWidth, maximumHeight);
-
-    processorRef.openSpectrumFeed();
-
-    repaint();
 }
 
-MorvantaProcessorEditor::~MorvantaProcessorEditor()
-{
-    juce::PopupMenu::dismissAllActiveMenus();
-    stopTimer();
-    // The power button is declared after its attachment and would go first otherwise.
-    powerAttachment.reset();
-    setLookAndFeel (nullptr);
-    processorRef.closeSpectrumFeed();
-}
-
+//==============================================================================
 void MorvantaProcessorEditor::mouseDoubleClick (const juce::MouseEvent&) {}
 void MorvantaProcessorEditor::timerCallback() {}
 void MorvantaProcessorEditor::sliderValueChanged (juce::Slider*) {}
