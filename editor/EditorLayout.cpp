@@ -40,19 +40,20 @@ EditorLayout EditorLayout::compute (int W, int H, int captionHeight)
     l.width = W;
     l.height = H;
 
-    l.k = (double) (W / 8) * 0.8;
-    l.g = (W - 8.0 * l.k) / 9.0;
-    l.rowY = toInt (0.233 * H);
-    l.bw = toInt (0.08 * W);
-    l.bh = toInt (0.5 * l.bw);
-    l.s = toInt (0.37 * l.k);
-    l.cx = 0.5 * W;
+    l.smallKnobSize = (double) (W / 8) * 0.8;
+    l.gapUnit = (W - 8.0 * l.smallKnobSize) / 9.0;
+    l.smallKnobRowY = toInt (0.233 * H);
+    l.modeButtonWidth = toInt (0.08 * W);
+    l.modeButtonHeight = toInt (0.5 * l.modeButtonWidth);
+    l.buttonSide = toInt (0.37 * l.smallKnobSize);
+    l.centreX = 0.5 * W;
 
-    const auto k = l.k;
-    const auto g = l.g;
-    const auto s = l.s;
-    const auto bw = l.bw;
-    const auto cx = l.cx;
+    // The short names of the layout formulas, so that each bound below reads as its formula.
+    const auto k = l.smallKnobSize;
+    const auto g = l.gapUnit;
+    const auto s = l.buttonSide;
+    const auto bw = l.modeButtonWidth;
+    const auto cx = l.centreX;
     const auto smallKnob = toInt (k);
     const auto bigKnob = toInt (2.0 * k);
 
@@ -65,40 +66,40 @@ EditorLayout EditorLayout::compute (int W, int H, int captionHeight)
     l.panelCentre = pointAt (0.3 * W, 0.15 * H);
     l.panelRim = pointAt (0.75 * W, 1.1 * H);
 
-    const auto arrowY = toInt (0.08 * l.rowY);
-    l.pre = { toInt (0.5 * W - 0.125 * W), toInt (0.08 * l.rowY - 0.1 * s), toInt (0.25 * W), toInt (1.2 * s) };
-    l.prev = { toInt (l.pre.getX() - 1.106 * s), arrowY, toInt (1.06 * s), s };
-    l.next = { toInt (l.pre.getRight() + 0.106 * s), arrowY, toInt (1.06 * s), s };
-    l.pwr = { toInt (0.92 * W), arrowY, s, s };
+    const auto arrowY = toInt (0.08 * l.smallKnobRowY);
+    l.presetsButton = { toInt (0.5 * W - 0.125 * W), toInt (0.08 * l.smallKnobRowY - 0.1 * s), toInt (0.25 * W), toInt (1.2 * s) };
+    l.previousPresetButton = { toInt (l.presetsButton.getX() - 1.106 * s), arrowY, toInt (1.06 * s), s };
+    l.nextPresetButton = { toInt (l.presetsButton.getRight() + 0.106 * s), arrowY, toInt (1.06 * s), s };
+    l.powerButton = { toInt (0.92 * W), arrowY, s, s };
 
-    l.cb = { toInt (2.6 * g), l.rowY, smallKnob, smallKnob };
-    l.cbCaption = { l.cb.getX(), l.cb.getY() - captionHeight, l.cb.getWidth(), captionHeight };
-    const auto captionY = l.cbCaption.getY();
+    l.cleanBassKnob = { toInt (2.6 * g), l.smallKnobRowY, smallKnob, smallKnob };
+    l.cleanBassLabel = { l.cleanBassKnob.getX(), l.cleanBassKnob.getY() - captionHeight, l.cleanBassKnob.getWidth(), captionHeight };
+    const auto captionY = l.cleanBassLabel.getY();
 
-    l.dr = { toInt (l.cb.getRight() + 0.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
-    l.fr = { toInt (l.dr.getRight() + 1.5 * g), toInt (captionY + 0.43 * k), bigKnob, bigKnob };
-    l.gr = { toInt (l.fr.getRight() + 1.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
-    l.ou = { toInt (l.gr.getRight() + 0.5 * g), l.cb.getY(), smallKnob, smallKnob };
-    l.br = { l.cb.getX(), toInt (l.cb.getBottom() + 2.0 * g), smallKnob, smallKnob };
-    l.mx = { l.ou.getX(), toInt (l.ou.getBottom() + 2.0 * g), smallKnob, smallKnob };
-    l.sa = { 0, 0, l.fr.getWidth(), l.fr.getHeight() };
+    l.driveKnob = { toInt (l.cleanBassKnob.getRight() + 0.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
+    l.frame = { toInt (l.driveKnob.getRight() + 1.5 * g), toInt (captionY + 0.43 * k), bigKnob, bigKnob };
+    l.grainKnob = { toInt (l.frame.getRight() + 1.5 * g), toInt (captionY + 0.6 * k), bigKnob, bigKnob };
+    l.outputKnob = { toInt (l.grainKnob.getRight() + 0.5 * g), l.cleanBassKnob.getY(), smallKnob, smallKnob };
+    l.brightnessKnob = { l.cleanBassKnob.getX(), toInt (l.cleanBassKnob.getBottom() + 2.0 * g), smallKnob, smallKnob };
+    l.mixKnob = { l.outputKnob.getX(), toInt (l.outputKnob.getBottom() + 2.0 * g), smallKnob, smallKnob };
+    l.analyser = { 0, 0, l.frame.getWidth(), l.frame.getHeight() };
 
     // Drive-mode buttons: a centred row with a pitch of 1.1 button widths.
     const auto modeY = toInt (captionY - 0.1 * k);
-    l.soft = { toInt (cx - 2.7 * bw), modeY, bw, l.bh };
-    l.tube = { toInt (cx - 1.6 * bw), modeY, bw, l.bh };
-    l.tape = { toInt (cx - 0.5 * bw), modeY, bw, l.bh };
-    l.disto = { toInt (cx + 0.6 * bw), modeY, bw, l.bh };
-    l.fuzz = { toInt (cx + 1.7 * bw), modeY, bw, l.bh };
+    l.softButton = { toInt (cx - 2.7 * bw), modeY, bw, l.modeButtonHeight };
+    l.tubeButton = { toInt (cx - 1.6 * bw), modeY, bw, l.modeButtonHeight };
+    l.tapeButton = { toInt (cx - 0.5 * bw), modeY, bw, l.modeButtonHeight };
+    l.distoButton = { toInt (cx + 0.6 * bw), modeY, bw, l.modeButtonHeight };
+    l.fuzzButton = { toInt (cx + 1.7 * bw), modeY, bw, l.modeButtonHeight };
 
     // Console buttons: a centred row with a pitch of 1.5 s, then the caption.
-    const auto consoleY = toInt (l.mx.getBottom() + 0.17 * k);
-    l.conOff = { toInt (cx - 3.5 * s), consoleY, s, s };
-    l.conU = { toInt (cx - 2.0 * s), consoleY, s, s };
-    l.conA = { toInt (cx - 0.5 * s), consoleY, s, s };
-    l.conS = { toInt (cx + s), consoleY, s, s };
-    l.conN = { toInt (cx + 2.5 * s), consoleY, s, s };
-    l.con = { toInt (cx + 4.0 * s), toInt (consoleY + 0.02 * s), 3 * s, s };
+    const auto consoleY = toInt (l.mixKnob.getBottom() + 0.17 * k);
+    l.offConsoleButton = { toInt (cx - 3.5 * s), consoleY, s, s };
+    l.uConsoleButton = { toInt (cx - 2.0 * s), consoleY, s, s };
+    l.aConsoleButton = { toInt (cx - 0.5 * s), consoleY, s, s };
+    l.sConsoleButton = { toInt (cx + s), consoleY, s, s };
+    l.nConsoleButton = { toInt (cx + 2.5 * s), consoleY, s, s };
+    l.consoleLabel = { toInt (cx + 4.0 * s), toInt (consoleY + 0.02 * s), 3 * s, s };
 
     l.smallTextBoxWidth = toInt (0.7 * k);
     l.smallTextBoxHeight = toInt (0.2 * k);
@@ -107,31 +108,31 @@ EditorLayout EditorLayout::compute (int W, int H, int captionHeight)
 
     // The panel reaches from 3m left of and 2m above the CLEAN BASS caption to 3m right of and
     // m below the MIX knob.
-    l.m = toInt (0.174 * l.cb.getX());
-    const auto m = l.m;
-    l.panel = { l.cbCaption.getX() - 3 * m,
+    l.panelMargin = toInt (0.174 * l.cleanBassKnob.getX());
+    const auto m = l.panelMargin;
+    l.panel = { l.cleanBassLabel.getX() - 3 * m,
         captionY - 2 * m,
-        l.mx.getRight() + 6 * m - l.cbCaption.getX(),
-        l.mx.getBottom() + 3 * m - captionY };
+        l.mixKnob.getRight() + 6 * m - l.cleanBassLabel.getX(),
+        l.mixKnob.getBottom() + 3 * m - captionY };
     const auto p = l.panel.toFloat();
     l.panelInner = { p.getX() + 3.0f, p.getY() + 3.0f, p.getWidth() - 3.0f, p.getHeight() - 3.0f };
     l.panelShadow = p.translated (1.0f, 1.0f);
 
-    l.separatorY = toInt (consoleY + 0.5 * l.conOff.getHeight());
+    l.separatorY = toInt (consoleY + 0.5 * l.offConsoleButton.getHeight());
     const auto sy = (float) l.separatorY;
-    const std::array<const juce::Rectangle<int>*, 6> consoleRow{ &l.conOff, &l.conU, &l.conA, &l.conS, &l.conN, &l.con };
+    const std::array<const juce::Rectangle<int>*, 6> consoleRow{ &l.offConsoleButton, &l.uConsoleButton, &l.aConsoleButton, &l.sConsoleButton, &l.nConsoleButton, &l.consoleLabel };
 
     for (size_t i = 0; i < l.separators.size(); ++i)
         l.separators[i] = { (float) consoleRow[i]->getRight(), sy, (float) consoleRow[i + 1]->getX(), sy };
 
-    const auto f = l.fr.toFloat();
+    const auto f = l.frame.toFloat();
     l.scopeShadowUpperLeft = f.translated (-2.0f, -2.0f);
     l.scopeShadowLowerRight = f.translated (1.0f, 2.0f);
     l.scopeRim = f.withWidth (f.getWidth() + 2.0f);
 
     // 4.69484 is the title artwork's own aspect ratio, so it keeps its shape at the power
     // button's height.
-    l.title = { 4 * m, toInt (0.07 * l.cb.getY()), toInt (4.69484 * l.pwr.getHeight()), l.pwr.getHeight() };
+    l.title = { 4 * m, toInt (0.07 * l.cleanBassKnob.getY()), toInt (4.69484 * l.powerButton.getHeight()), l.powerButton.getHeight() };
 
     return l;
 }

@@ -37,24 +37,27 @@ struct EditorLayout
 
     int width = 0, height = 0;
 
-    // Derived quantities.
-    double k = 0.0; // small knob side; big knobs and the scope are 2k
-    double g = 0.0; // horizontal gap unit
-    int rowY = 0; // top of the small-knob row
-    int bw = 0, bh = 0; // drive-mode button size
-    int s = 0; // console, power and arrow button side
-    double cx = 0.0; // horizontal centre
+    // Derived quantities, with their short names in the layout formulas.
+    double smallKnobSize = 0.0; // k; big knobs and the scope are 2k
+    double gapUnit = 0.0; // g, horizontal
+    int smallKnobRowY = 0; // rowY, top of the small-knob row
+    int modeButtonWidth = 0, modeButtonHeight = 0; // bw, bh: drive-mode buttons
+    int buttonSide = 0; // s: console and power buttons, height of the arrow buttons
+    double centreX = 0.0; // cx
 
-    // Controls, in placing order.
-    juce::Rectangle<int> pre, prev, next, pwr;
-    juce::Rectangle<int> cb, cbCaption, dr, fr, gr, ou, br, mx;
-    juce::Rectangle<int> sa; // the analyser, in the frame's coordinates
-    juce::Rectangle<int> soft, tube, tape, disto, fuzz;
-    juce::Rectangle<int> conOff, conU, conA, conS, conN, con;
+    // Controls, in placing order, named as the editor's members that they place; the comments
+    // give their short names in the layout formulas.
+    juce::Rectangle<int> presetsButton, previousPresetButton, nextPresetButton, powerButton; // PRE, PREV, NEXT, PWR
+    juce::Rectangle<int> cleanBassKnob, cleanBassLabel; // CB and its caption
+    juce::Rectangle<int> driveKnob, frame, grainKnob, outputKnob, brightnessKnob, mixKnob; // DR, FR, GR, OU, BR, MX
+    juce::Rectangle<int> analyser; // SA, in the frame's coordinates
+    juce::Rectangle<int> softButton, tubeButton, tapeButton, distoButton, fuzzButton;
+    juce::Rectangle<int> offConsoleButton, uConsoleButton, aConsoleButton, sConsoleButton, nConsoleButton; // "-", "U", "A", "S", "N"
+    juce::Rectangle<int> consoleLabel; // CON
 
     // Knob value text boxes (TextBoxBelow, read-only).
-    int smallTextBoxWidth = 0, smallTextBoxHeight = 0; // CB, BR, OU, MX
-    int bigTextBoxWidth = 0, bigTextBoxHeight = 0; // DR, GR
+    int smallTextBoxWidth = 0, smallTextBoxHeight = 0; // CLEAN BASS, BRIGHTNESS, OUTPUT, MIX
+    int bigTextBoxWidth = 0, bigTextBoxHeight = 0; // DRIVE, GRAIN
 
     // Fonts (bold captions; the look draws every label plain at labelFontHeight).
     float labelFontHeight = 0.0f;
@@ -66,12 +69,12 @@ struct EditorLayout
     juce::Point<float> panelCentre, panelRim;
 
     // Paint geometry.
-    int m = 0; // panel margin
+    int panelMargin = 0; // m
     juce::Rectangle<int> panel; // P: the textured knob panel
     juce::Rectangle<float> panelInner; // Q: P with its left and top edges moved in by 3
     juce::Rectangle<float> panelShadow; // P moved by (1, 1): the dark outer outline
     int separatorY = 0;
-    std::array<juce::Line<float>, 5> separators; // between the console buttons and up to CON
+    std::array<juce::Line<float>, 5> separators; // between the console buttons and up to the caption
     juce::Rectangle<float> scopeShadowUpperLeft, scopeShadowLowerRight, scopeRim;
     juce::Rectangle<int> title; // destination of the title image
 

@@ -1,78 +1,11 @@
-#include "editor/Palette.h"
-
-// Palette values, in declaration order.
-const juce::Colour blueQuelm{ 0xFF2ACBD6u };
-const juce::Colour blueTransQuelm{ 0xBF2ACAD5u };
-const juce::Colour blueSpectre{ 0xFCB8E7EDu };
-const juce::Colour blueSpectreDark{ 0x03757694u };
-const juce::Colour blueCurve{ 0x992ACAD5u };
-const juce::Colour blueCurveDark{ 0x292A7E89u };
-const juce::Colour blueLightQuelm{ 0xFF20B7C8u };
-const juce::Colour blueDarkQuelm3{ 0xFF142C32u };
-const juce::Colour blueDarkQuelm2{ 0xFF148596u };
-const juce::Colour blueDarkQuelm{ 0xFF146D78u };
-const juce::Colour blueTransChord{ 0xFF054C53u };
-const juce::Colour blueblueQuelm{ 0x212ACAD5u };
-const juce::Colour orangeQuelm{ 0xFFECA019u };
-const juce::Colour orangeLightQuelm{ 0xFFD28218u };
-const juce::Colour orangeCurve{ 0xB2EDA119u };
-const juce::Colour orangeCurveLight{ 0x66ED9C14u };
-const juce::Colour orangeorangeQuelm{ 0x33ED9C14u };
-const juce::Colour orangeCurveDark{ 0x03ED9C14u };
-const juce::Colour orangeDarkQuelm{ 0xFF8E5F23u };
-const juce::Colour orangeTransChord{ 0xFF5A3C0Au };
-const juce::Colour redQuelm{ 0xFFE25C5Cu };
-const juce::Colour greenQuelm{ 0xFF63C282u };
-const juce::Colour pinkQuelm{ 0xFFFDB8F4u };
-const juce::Colour greenPadQuelm{ 0xFF3ED110u };
-const juce::Colour whiteQuelm{ 0xFFFAFBFBu };
-const juce::Colour whiteLightQuelm{ 0xFFE6E7E7u };
-const juce::Colour greyWhiteQuelm{ 0xFFD2D3D3u };
-const juce::Colour greyTextBoxQuelm{ 0xFF969798u };
-const juce::Colour greyLightQuelm{ 0xFF6E6F6Fu };
-const juce::Colour greyLightQuelmO{ 0xFF877965u };
-const juce::Colour greyLightQuelmB{ 0xFF657D88u };
-const juce::Colour greyQuelm{ 0xFF646565u };
-const juce::Colour greyPlusQuelm{ 0xFF5F6060u };
-const juce::Colour backgroundQuelmD{ 0xFF565D6Du };
-const juce::Colour backgroundQuelm{ 0xFF6A7181u };
-const juce::Colour backgroundQuelmI{ 0xFF92999Fu };
-const juce::Colour backgroundQuelm2{ 0xFFAAACB1u };
-const juce::Colour backgroundQuelmL{ 0xFF494A4Au };
-const juce::Colour greyDownQuelm{ 0xFF414242u };
-const juce::Colour greyBlackQuelm{ 0xFF323333u };
-const juce::Colour blackQuelm{ 0xFF282929u };
-const juce::Colour blackUltraQuelm{ 0xFF191A1Au };
-const juce::Colour blackFullQuelm{ 0xFF050606u };
-const juce::Colour greyOpacityQuelm{ 0xD91A1A1Au };
-const juce::Colour blackOpacityQuelm{ 0x99000000u };
-const juce::Colour OpacityQuelm{ 0x66000000u };
-const juce::Colour maskQuelm{ 0x4C000000u };
-const juce::Colour transparentQuelm{ 0x00000000u };
-const juce::Colour lightQuelm{ 0x1A000000u };
-const juce::Colour whiteOpacityQuelm{ 0xCCE6E6E6u };
-const juce::Colour whitePadQuelm{ 0x99E6E6E6u };
-const juce::Colour termsQuelm{ 0x4CE6E6E6u };
-const juce::Colour lightQuelm2{ 0x33E6E6E6u };
-const juce::Colour randomTransQuelm{ 0x0FE6E6E6u };
-const juce::Colour whiteOpacity{ 0xCCFFFFFFu };
-const juce::Colour backgroundUser{ 0xB21A1C1Fu };
-const juce::Colour windowUser1{ 0xCC1A7D87u };
-const juce::Colour windowUser2{ 0xB81F668Au };
-const juce::Colour maskTextBox{ 0x66121213u };
-
-//==============================================================================
 #include "editor/Look.h"
 
 #include <MorvantaBinaryData.h>
 
+#include "editor/Palette.h"
+
 namespace
 {
-juce::Image imageFromResource (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 // A button whose button colour is the transparent palette entry is drawn without a background.
 bool hasNoBackground (juce::Button& button)
 {
@@ -130,15 +63,15 @@ Look::Look()
     setColour (juce::FileBrowserComponent::filenameBoxTextColourId, whiteQuelm);
     setColour (juce::Slider::textBoxOutlineColourId, juce::Colour (0x00000000u));
 
-    knobFace = imageFromResource (MorvantaBinary::knob_png, MorvantaBinary::knob_pngSize);
-    knobHover = imageFromResource (MorvantaBinary::knobHover_png, MorvantaBinary::knobHover_pngSize);
-    sliderThumb = imageFromResource (MorvantaBinary::sliderThumb_png, MorvantaBinary::sliderThumb_pngSize);
-    wideOff = imageFromResource (MorvantaBinary::buttonWide_png, MorvantaBinary::buttonWide_pngSize);
-    wideOn = imageFromResource (MorvantaBinary::buttonWideOn_png, MorvantaBinary::buttonWideOn_pngSize);
-    squareOff = imageFromResource (MorvantaBinary::buttonSquare_png, MorvantaBinary::buttonSquare_pngSize);
-    squareOn = imageFromResource (MorvantaBinary::buttonSquareOn_png, MorvantaBinary::buttonSquareOn_pngSize);
-    longOff = imageFromResource (MorvantaBinary::buttonLong_png, MorvantaBinary::buttonLong_pngSize);
-    longOn = imageFromResource (MorvantaBinary::buttonLongOn_png, MorvantaBinary::buttonLongOn_pngSize);
+    knobFace = juce::ImageCache::getFromMemory (MorvantaBinary::knob_png, MorvantaBinary::knob_pngSize);
+    knobHover = juce::ImageCache::getFromMemory (MorvantaBinary::knobHover_png, MorvantaBinary::knobHover_pngSize);
+    sliderThumb = juce::ImageCache::getFromMemory (MorvantaBinary::sliderThumb_png, MorvantaBinary::sliderThumb_pngSize);
+    wideOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonWide_png, MorvantaBinary::buttonWide_pngSize);
+    wideOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonWideOn_png, MorvantaBinary::buttonWideOn_pngSize);
+    squareOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonSquare_png, MorvantaBinary::buttonSquare_pngSize);
+    squareOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonSquareOn_png, MorvantaBinary::buttonSquareOn_pngSize);
+    longOff = juce::ImageCache::getFromMemory (MorvantaBinary::buttonLong_png, MorvantaBinary::buttonLong_pngSize);
+    longOn = juce::ImageCache::getFromMemory (MorvantaBinary::buttonLongOn_png, MorvantaBinary::buttonLongOn_pngSize);
 }
 
 // The framework keeps its default look-and-feel through a weak reference, which empties when this

@@ -2,7 +2,7 @@
 
 #include <juce_graphics/juce_graphics.h>
 
-// The editor's named colours (ARGB). Defined once, in Look.cpp; never written after the module loads.
+// The editor's named colours (ARGB). Defined once, in Palette.cpp; never written after the module loads.
 extern const juce::Colour blueQuelm;
 extern const juce::Colour blueTransQuelm;
 extern const juce::Colour blueSpectre;

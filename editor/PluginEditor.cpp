@@ -11,11 +11,6 @@
 
 namespace
 {
-juce::Image imageFromResource (const char* data, int size)
-{
-    return juce::ImageCache::getFromMemory (data, size);
-}
-
 constexpr int driveModeGroup = 1;
 constexpr int consoleGroup = 2;
 
@@ -35,9 +30,42 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     , analyser (p)
 {
     setLookAndFeel (&look);
-    panelTexture = imageFromResource (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
+    panelTexture = juce::ImageCache::getFromMemory (MorvantaBinary::texture_jpg, MorvantaBinary::texture_jpgSize);
     formatManager.registerBasicFormats();
 
+    createButtons();
+    attachButtons (vts);
+    createKnobs (vts);
+    titleImage = juce::ImageCache::getFromMemory (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
+    createConsoleCaption();
+    // After every attachment, so that opening the editor runs no handler.
+    assignHandlers();
+
+    setOpaque (true);
+    setWantsKeyboardFocus (true);
+    setPaintingIsUnclipped (true);
+
+    addAndMakeVisible (frame);
+    frame.addAndMakeVisible (analyser);
+
+    sizeWindow();
+    processorRef.openSpectrumFeed();
+    repaint();
+}
+
+MorvantaProcessorEditor::~MorvantaProcessorEditor()
+{
+    juce::PopupMenu::dismissAllActiveMenus();
+    stopTimer();
+    // The power button is declared after its attachment and would go first otherwise.
+    powerAttachment.reset();
+    setLookAndFeel (nullptr);
+    processorRef.closeSpectrumFeed();
+}
+
+//==============================================================================
+void MorvantaProcessorEditor::createButtons()
+{
     softButton.setButtonText ("SOFT");
     tubeButton.setButtonText ("TUBE");
     tapeButton.setButtonText ("TAPE");
@@ -60,8 +88,8 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     // No hover image: the normal picture also serves while the pointer is over the button, and
     // the whole button area takes clicks.
-    const auto powerImage = imageFromResource (MorvantaBinary::power_png, MorvantaBinary::power_pngSize);
-    const auto powerOnImage = imageFromResource (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
+    const auto powerImage = juce::ImageCache::getFromMemory (MorvantaBinary::power_png, MorvantaBinary::power_pngSize);
+    const auto powerOnImage = juce::ImageCache::getFromMemory (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
     powerButton.setImages (false, true, true, powerImage, 1.0f, juce::Colours::transparentBlack, juce::Image(), 1.0f, juce::Colours::transparentBlack, powerOnImage, 1.0f, juce::Colours::transparentBlack, 0.0f);
 
     for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton, &previousPresetButton, &nextPresetButton })
@@ -75,7 +103,10 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     for (auto* b : { &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton })
         b->setRadioGroupId (consoleGroup);
+}
 
+void MorvantaProcessorEditor::attachButtons (juce::AudioProcessorValueTreeState& vts)
+{
     // Each attachment sets its button from the parameter at once, before any click handler exists.
     softAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::softButton, softButton);
     tubeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tubeButton, tubeButton);
@@ -86,7 +117,10 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     aConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::aConsole, aConsoleButton);
     sConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::sConsole, sConsoleButton);
     powerAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::onButton, powerButton);
+}
 
+void MorvantaProcessorEditor::createKnobs (juce::AudioProcessorValueTreeState& vts)
+{
     const auto knob = [&] (juce::Slider& slider, juce::Label& caption, std::unique_ptr<SliderAttachment>& attachment, const char* text, const char* parameterId, const char* suffix)
     {
         createSlider (slider, suffix);
@@ -100,14 +134,18 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     knob (grainKnob, grainLabel, grainAttachment, "GRAIN", ParameterIDs::grain, " %");
     knob (outputKnob, outputLabel, outputAttachment, "OUTPUT", ParameterIDs::output, "dB");
     knob (mixKnob, mixLabel, mixAttachment, "MIX", ParameterIDs::mix, " %");
+}
 
-    titleImage = imageFromResource (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
-
+void MorvantaProcessorEditor::createConsoleCaption()
+{
     consoleLabel.setText ("CONSOLE", juce::dontSendNotification);
     consoleLabel.setJustificationType (juce::Justification::centredLeft);
     addAndMakeVisible (consoleLabel);
     consoleLabel.setColour (juce::Label::textColourId, blackQuelm);
+}
 
+void MorvantaProcessorEditor::assignHandlers()
+{
     const auto driveModeHandler = [this] (juce::Button& button, int mode)
     {
         return [this, &button, mode]
@@ -125,14 +163,9 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
 
     const std::pair<juce::TextButton*, int> consoles[] = { { &offConsoleButton, ConsoleLibrary::none }, { &uConsoleButton, ConsoleLibrary::u }, { &aConsoleButton, ConsoleLibrary::a }, { &sConsoleButton, ConsoleLibrary::s }, { &nConsoleButton, ConsoleLibrary::n } };
 
-    // Acting only while the button is on ignores the notifications of buttons that the radio
-    // group or a parameter switches off.
     for (const auto& [button, index] : consoles)
         button->onClick = [this, b = button, i = index]
-        {
-            if (b->getToggleState())
-                loadConsole (i, b);
-        };
+        { loadConsole (i, b); };
 
     for (const auto& [button, index] : consoles)
         attachCaptionHighlight (*button, index);
@@ -148,53 +181,34 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     presetsButton.onClick = [this]
     { showPresetMenu(); };
 
-    previousPresetButton.onClick = [this]
+    const auto presetStepHandler = [this] (int step)
     {
-        if (presetFiles.isEmpty())
-            loadPresetFiles();
+        return [this, step]
+        {
+            if (presetFiles.isEmpty())
+                loadPresetFiles();
 
-        stepPreset (-1);
+            stepPreset (step);
+        };
     };
 
-    nextPresetButton.onClick = [this]
-    {
-        if (presetFiles.isEmpty())
-            loadPresetFiles();
-
-        stepPreset (1);
-    };
+    previousPresetButton.onClick = presetStepHandler (-1);
+    nextPresetButton.onClick = presetStepHandler (1);
 
     driveKnob.onValueChange = [this]
     { processorRef.console.setThreshold ((float) driveKnob.getValue()); };
+}
 
-    setOpaque (true);
-    setWantsKeyboardFocus (true);
-    setPaintingIsUnclipped (true);
-
-    addAndMakeVisible (frame);
-    frame.addAndMakeVisible (analyser);
-
+void MorvantaProcessorEditor::sizeWindow()
+{
     setResizable (true, false);
     getConstrainer()->setFixedAspectRatio (aspectRatio);
     setSize (processorRef.editorWidth, processorRef.editorHeight);
     // Also corrects a remembered size that breaks the limits or the aspect ratio.
     setResizeLimits (minimumWidth, minimumHeight, maximumWidth, maximumHeight);
-
-    processorRef.openSpectrumFeed();
-
-    repaint();
 }
 
-MorvantaProcessorEditor::~MorvantaProcessorEditor()
-{
-    juce::PopupMenu::dismissAllActiveMenus();
-    stopTimer();
-    // The power button is declared after its attachment and would go first otherwise.
-    powerAttachment.reset();
-    setLookAndFeel (nullptr);
-    processorRef.closeSpectrumFeed();
-}
-
+//==============================================================================
 void MorvantaProcessorEditor::mouseDoubleClick (const juce::MouseEvent&) {}
 void MorvantaProcessorEditor::timerCallback() {}
 void MorvantaProcessorEditor::sliderValueChanged (juce::Slider*) {}
@@ -221,6 +235,8 @@ void MorvantaProcessorEditor::createLabel (juce::Label& label, juce::String text
 //==============================================================================
 void MorvantaProcessorEditor::loadConsole (int index, juce::Button* button)
 {
+    // Acting only while the button is on ignores the notifications of buttons that the radio
+    // group or a parameter switches off.
     if (! button->getToggleState())
         return;
 
@@ -278,18 +294,25 @@ void MorvantaProcessorEditor::stepPreset (int step)
     presetsButton.setButtonText (shownName (presetFiles[c - 1]));
 }
 
+std::array<juce::PopupMenu*, 6> MorvantaProcessorEditor::categoryMenus()
+{
+    return { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
+}
+
+void MorvantaProcessorEditor::clearPresetMenus()
+{
+    presetMenu.clear();
+
+    for (auto* menu : categoryMenus())
+        menu->clear();
+}
+
 void MorvantaProcessorEditor::showPresetMenu()
 {
-    juce::PopupMenu* const categories[] = { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu };
-
     // A click that turns the toggle off, or one that did not come from the pointer, opens nothing.
     if (! presetsButton.isMouseOverOrDragging() || ! presetsButton.getToggleState())
     {
-        presetMenu.clear();
-
-        for (auto* menu : categories)
-            menu->clear();
-
+        clearPresetMenus();
         return;
     }
 
@@ -299,6 +322,7 @@ void MorvantaProcessorEditor::showPresetMenu()
 
     presetMenu.addSectionHeader ("FACTORY");
 
+    const auto categories = categoryMenus();
     const char* const prefixes[] = { "0", "1", "2", "3", "4", "5" };
 
     // Item IDs are 1-based list positions, so entries in no category leave gaps.
@@ -310,7 +334,7 @@ void MorvantaProcessorEditor::showPresetMenu()
         {
             if (name.startsWith (prefixes[category]))
             {
-                categories[category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
+                categories[(size_t) category]->addItem (i + 1, shownName (presetFiles[i]), true, false);
                 break;
             }
         }
@@ -319,7 +343,7 @@ void MorvantaProcessorEditor::showPresetMenu()
     const char* const titles[] = { "Mastering", "Vocal", "Drum", "Guitar", "Bass", "Synth" };
 
     for (int category = 0; category < 6; ++category)
-        presetMenu.addSubMenu (titles[category], *categories[category], true);
+        presetMenu.addSubMenu (titles[category], *categories[(size_t) category], true);
 
     presetMenu.addSectionHeader (juce::String ("Version: ") + JucePlugin_VersionString);
 
@@ -344,11 +368,7 @@ void MorvantaProcessorEditor::showPresetMenu()
 
 void MorvantaProcessorEditor::presetMenuClosed (int result, const juce::Array<juce::File>& listed)
 {
-    presetMenu.clear();
-
-    for (auto* menu : { &masteringMenu, &vocalMenu, &drumMenu, &guitarMenu, &bassMenu, &synthMenu })
-        menu->clear();
-
+    clearPresetMenus();
     presetsButton.setToggleState (false, juce::dontSendNotification);
 
     if (result <= 0)
@@ -377,36 +397,36 @@ void MorvantaProcessorEditor::resized()
     backgroundGradient = layout.makeBackgroundGradient();
     panelGradient = layout.makePanelGradient();
 
-    presetsButton.setBounds (layout.pre);
-    previousPresetButton.setBounds (layout.prev);
-    nextPresetButton.setBounds (layout.next);
-    powerButton.setBounds (layout.pwr);
-    cleanBassKnob.setBounds (layout.cb);
+    presetsButton.setBounds (layout.presetsButton);
+    previousPresetButton.setBounds (layout.previousPresetButton);
+    nextPresetButton.setBounds (layout.nextPresetButton);
+    powerButton.setBounds (layout.powerButton);
+    cleanBassKnob.setBounds (layout.cleanBassKnob);
 
     // Everything below the first knob hangs off its caption as the framework placed it.
-    if (cleanBassLabel.getBounds() != layout.cbCaption)
+    if (cleanBassLabel.getBounds() != layout.cleanBassLabel)
         layout = EditorLayout::compute (W, H, cleanBassLabel.getHeight());
 
-    driveKnob.setBounds (layout.dr);
-    frame.setBounds (layout.fr);
-    grainKnob.setBounds (layout.gr);
-    outputKnob.setBounds (layout.ou);
-    brightnessKnob.setBounds (layout.br);
-    mixKnob.setBounds (layout.mx);
-    analyser.setBounds (layout.sa);
+    driveKnob.setBounds (layout.driveKnob);
+    frame.setBounds (layout.frame);
+    grainKnob.setBounds (layout.grainKnob);
+    outputKnob.setBounds (layout.outputKnob);
+    brightnessKnob.setBounds (layout.brightnessKnob);
+    mixKnob.setBounds (layout.mixKnob);
+    analyser.setBounds (layout.analyser);
 
-    softButton.setBounds (layout.soft);
-    tubeButton.setBounds (layout.tube);
-    tapeButton.setBounds (layout.tape);
-    distoButton.setBounds (layout.disto);
-    fuzzButton.setBounds (layout.fuzz);
+    softButton.setBounds (layout.softButton);
+    tubeButton.setBounds (layout.tubeButton);
+    tapeButton.setBounds (layout.tapeButton);
+    distoButton.setBounds (layout.distoButton);
+    fuzzButton.setBounds (layout.fuzzButton);
 
-    offConsoleButton.setBounds (layout.conOff);
-    uConsoleButton.setBounds (layout.conU);
-    aConsoleButton.setBounds (layout.conA);
-    sConsoleButton.setBounds (layout.conS);
-    nConsoleButton.setBounds (layout.conN);
-    consoleLabel.setBounds (layout.con);
+    offConsoleButton.setBounds (layout.offConsoleButton);
+    uConsoleButton.setBounds (layout.uConsoleButton);
+    aConsoleButton.setBounds (layout.aConsoleButton);
+    sConsoleButton.setBounds (layout.sConsoleButton);
+    nConsoleButton.setBounds (layout.nConsoleButton);
+    consoleLabel.setBounds (layout.consoleLabel);
 
     // Read-only from here on: the value boxes cannot be typed into once the window is laid out.
     for (auto* k : { &cleanBassKnob, &brightnessKnob, &outputKnob, &mixKnob })

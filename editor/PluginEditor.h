@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -118,10 +119,28 @@ public:
     juce::Image panelTexture;
 
 private:
+    // The constructor's steps, in the order it takes them.
+    /** Gives the drive-mode, console, power and preset buttons their texts, colours and images,
+        shows them, makes clicks toggle them and puts the radio buttons in their groups. */
+    void createButtons();
+    /** Binds the buttons that have a parameter to it; each takes the parameter's value at once. */
+    void attachButtons (juce::AudioProcessorValueTreeState&);
+    /** Makes the six knobs, each with its caption and its parameter's range and value. */
+    void createKnobs (juce::AudioProcessorValueTreeState&);
+    void createConsoleCaption();
+    /** Click handlers of every button, the console caption's highlight and DRIVE's value handler. */
+    void assignHandlers();
+    /** Lets the host resize the window within the limits at the fixed aspect ratio, and opens it
+        at the size the processor remembers, corrected to those rules. */
+    void sizeWindow();
+
     /** Hands the console of a console button to the engine, when that button is on. */
     void loadConsole (int index, juce::Button* button);
     /** Lights the "CONSOLE" caption while the pointer is over or presses a console button. */
     void attachCaptionHighlight (juce::TextButton& button, int index);
+    /** The preset menu's submenus, for the names that start with "0" to "5" in turn. */
+    std::array<juce::PopupMenu*, 6> categoryMenus();
+    void clearPresetMenus();
     void showPresetMenu();
     void presetMenuClosed (int result, const juce::Array<juce::File>& listed);
 

@@ -54,40 +54,40 @@ TEST (EditorLayout, FirstWindowSize)
 {
     const auto l = EditorLayout::compute (900, 350);
 
-    EXPECT_DOUBLE_EQ (l.k, 89.6);
-    EXPECT_NEAR (l.g, 20.356, 0.001);
-    EXPECT_EQ (l.rowY, 81);
-    EXPECT_EQ (l.bw, 72);
-    EXPECT_EQ (l.bh, 36);
-    EXPECT_EQ (l.s, 33);
+    EXPECT_DOUBLE_EQ (l.smallKnobSize, 89.6);
+    EXPECT_NEAR (l.gapUnit, 20.356, 0.001);
+    EXPECT_EQ (l.smallKnobRowY, 81);
+    EXPECT_EQ (l.modeButtonWidth, 72);
+    EXPECT_EQ (l.modeButtonHeight, 36);
+    EXPECT_EQ (l.buttonSide, 33);
 
-    EXPECT_EQ (l.pre, Rect (337, 3, 225, 39));
-    EXPECT_EQ (l.prev, Rect (300, 6, 34, 33));
-    EXPECT_EQ (l.next, Rect (565, 6, 34, 33));
-    EXPECT_EQ (l.pwr, Rect (828, 6, 33, 33));
+    EXPECT_EQ (l.presetsButton, Rect (337, 3, 225, 39));
+    EXPECT_EQ (l.previousPresetButton, Rect (300, 6, 34, 33));
+    EXPECT_EQ (l.nextPresetButton, Rect (565, 6, 34, 33));
+    EXPECT_EQ (l.powerButton, Rect (828, 6, 33, 33));
 
-    EXPECT_EQ (l.cb, Rect (52, 81, 89, 89));
-    EXPECT_EQ (l.cbCaption, Rect (52, 61, 89, 20));
-    EXPECT_EQ (l.dr, Rect (151, 114, 179, 179));
-    EXPECT_EQ (l.fr, Rect (360, 99, 179, 179));
-    EXPECT_EQ (l.gr, Rect (569, 114, 179, 179));
-    EXPECT_EQ (l.ou, Rect (758, 81, 89, 89));
-    EXPECT_EQ (l.br, Rect (52, 210, 89, 89));
-    EXPECT_EQ (l.mx, Rect (758, 210, 89, 89));
-    EXPECT_EQ (l.sa, Rect (0, 0, 179, 179));
+    EXPECT_EQ (l.cleanBassKnob, Rect (52, 81, 89, 89));
+    EXPECT_EQ (l.cleanBassLabel, Rect (52, 61, 89, 20));
+    EXPECT_EQ (l.driveKnob, Rect (151, 114, 179, 179));
+    EXPECT_EQ (l.frame, Rect (360, 99, 179, 179));
+    EXPECT_EQ (l.grainKnob, Rect (569, 114, 179, 179));
+    EXPECT_EQ (l.outputKnob, Rect (758, 81, 89, 89));
+    EXPECT_EQ (l.brightnessKnob, Rect (52, 210, 89, 89));
+    EXPECT_EQ (l.mixKnob, Rect (758, 210, 89, 89));
+    EXPECT_EQ (l.analyser, Rect (0, 0, 179, 179));
 
-    const std::array<Rect, 5> modes{ l.soft, l.tube, l.tape, l.disto, l.fuzz };
+    const std::array<Rect, 5> modes{ l.softButton, l.tubeButton, l.tapeButton, l.distoButton, l.fuzzButton };
     const std::array<int, 5> modeX{ 255, 334, 414, 493, 572 };
 
     for (size_t i = 0; i < modes.size(); ++i)
         EXPECT_EQ (modes[i], Rect (modeX[i], 52, 72, 36)) << "drive-mode button " << i;
 
-    EXPECT_EQ (l.conOff, Rect (334, 314, 33, 33));
-    EXPECT_EQ (l.conU, Rect (384, 314, 33, 33));
-    EXPECT_EQ (l.conA, Rect (433, 314, 33, 33));
-    EXPECT_EQ (l.conS, Rect (483, 314, 33, 33));
-    EXPECT_EQ (l.conN, Rect (532, 314, 33, 33));
-    EXPECT_EQ (l.con, Rect (582, 314, 99, 33));
+    EXPECT_EQ (l.offConsoleButton, Rect (334, 314, 33, 33));
+    EXPECT_EQ (l.uConsoleButton, Rect (384, 314, 33, 33));
+    EXPECT_EQ (l.aConsoleButton, Rect (433, 314, 33, 33));
+    EXPECT_EQ (l.sConsoleButton, Rect (483, 314, 33, 33));
+    EXPECT_EQ (l.nConsoleButton, Rect (532, 314, 33, 33));
+    EXPECT_EQ (l.consoleLabel, Rect (582, 314, 99, 33));
 
     EXPECT_EQ (l.smallTextBoxWidth, 62);
     EXPECT_EQ (l.smallTextBoxHeight, 17);
@@ -97,7 +97,7 @@ TEST (EditorLayout, FirstWindowSize)
     EXPECT_FLOAT_EQ (l.captionFontHeight, 11.7f);
     EXPECT_FLOAT_EQ (l.consoleFontHeight, 13.5f);
 
-    EXPECT_EQ (l.m, 9);
+    EXPECT_EQ (l.panelMargin, 9);
     EXPECT_EQ (l.panel, Rect (25, 43, 849, 265));
     EXPECT_EQ (l.panelInner, juce::Rectangle<float> (28.0f, 46.0f, 846.0f, 262.0f));
     EXPECT_EQ (l.panelInner.getRight(), (float) l.panel.getRight()) << "Q keeps P's right edge";
@@ -141,19 +141,19 @@ TEST (EditorLayout, GradientsFollowTheWindow)
 TEST (EditorLayout, LargestAndSmallestWindows)
 {
     const auto large = EditorLayout::compute (1800, 700);
-    EXPECT_DOUBLE_EQ (large.k, 180.0);
-    EXPECT_DOUBLE_EQ (large.g, 40.0);
-    EXPECT_EQ (large.cb, Rect (104, 163, 180, 180));
-    EXPECT_EQ (large.fr.getWidth(), 360);
-    EXPECT_EQ (large.sa, Rect (0, 0, 360, 360));
-    EXPECT_EQ (large.pwr, Rect (1656, 13, 66, 66));
+    EXPECT_DOUBLE_EQ (large.smallKnobSize, 180.0);
+    EXPECT_DOUBLE_EQ (large.gapUnit, 40.0);
+    EXPECT_EQ (large.cleanBassKnob, Rect (104, 163, 180, 180));
+    EXPECT_EQ (large.frame.getWidth(), 360);
+    EXPECT_EQ (large.analyser, Rect (0, 0, 360, 360));
+    EXPECT_EQ (large.powerButton, Rect (1656, 13, 66, 66));
     EXPECT_EQ (large.title, Rect (72, 11, 309, 66));
 
     const auto small = EditorLayout::compute (450, 175);
-    EXPECT_DOUBLE_EQ (small.k, 44.8);
-    EXPECT_EQ (small.s, 16);
-    EXPECT_EQ (small.conOff, Rect (169, 155, 16, 16));
-    EXPECT_EQ (small.con, Rect (289, 155, 48, 16));
+    EXPECT_DOUBLE_EQ (small.smallKnobSize, 44.8);
+    EXPECT_EQ (small.buttonSide, 16);
+    EXPECT_EQ (small.offConsoleButton, Rect (169, 155, 16, 16));
+    EXPECT_EQ (small.consoleLabel, Rect (289, 155, 48, 16));
     EXPECT_FLOAT_EQ (small.captionFontHeight, 5.85f);
 }
 
@@ -166,27 +166,27 @@ TEST (EditorLayout, ArrangementHoldsAcrossTheSizeRange)
         SCOPED_TRACE ("W = " + std::to_string (W));
 
         // The knob row reads CLEAN BASS, DRIVE, scope, GRAIN, OUTPUT without overlaps.
-        EXPECT_LE (l.cb.getRight(), l.dr.getX());
-        EXPECT_LE (l.dr.getRight(), l.fr.getX());
-        EXPECT_LE (l.fr.getRight(), l.gr.getX());
-        EXPECT_LE (l.gr.getRight(), l.ou.getX());
-        EXPECT_EQ (l.br.getX(), l.cb.getX());
-        EXPECT_EQ (l.mx.getX(), l.ou.getX());
-        EXPECT_EQ (l.fr.getWidth(), l.fr.getHeight()) << "the scope is round";
+        EXPECT_LE (l.cleanBassKnob.getRight(), l.driveKnob.getX());
+        EXPECT_LE (l.driveKnob.getRight(), l.frame.getX());
+        EXPECT_LE (l.frame.getRight(), l.grainKnob.getX());
+        EXPECT_LE (l.grainKnob.getRight(), l.outputKnob.getX());
+        EXPECT_EQ (l.brightnessKnob.getX(), l.cleanBassKnob.getX());
+        EXPECT_EQ (l.mixKnob.getX(), l.outputKnob.getX());
+        EXPECT_EQ (l.frame.getWidth(), l.frame.getHeight()) << "the scope is round";
 
         // Everything the editor places stays inside the window, and the panel holds the knobs.
         const Rect window (0, 0, W, H);
 
-        for (const auto& r : { l.pre, l.prev, l.next, l.pwr, l.cb, l.dr, l.fr, l.gr, l.ou, l.br, l.mx, l.soft, l.fuzz, l.conOff, l.con, l.title })
+        for (const auto& r : { l.presetsButton, l.previousPresetButton, l.nextPresetButton, l.powerButton, l.cleanBassKnob, l.driveKnob, l.frame, l.grainKnob, l.outputKnob, l.brightnessKnob, l.mixKnob, l.softButton, l.fuzzButton, l.offConsoleButton, l.consoleLabel, l.title })
             EXPECT_TRUE (window.contains (r)) << r.toString();
 
-        for (const auto& r : { l.cbCaption, l.dr, l.fr, l.gr, l.br, l.mx })
+        for (const auto& r : { l.cleanBassLabel, l.driveKnob, l.frame, l.grainKnob, l.brightnessKnob, l.mixKnob })
             EXPECT_TRUE (l.panel.contains (r)) << r.toString();
 
         // The separators join neighbours of the console row at its middle height.
-        EXPECT_EQ (l.separators.front().getStartX(), (float) l.conOff.getRight());
-        EXPECT_EQ (l.separators.back().getEndX(), (float) l.con.getX());
-        EXPECT_GT (l.separatorY, l.conOff.getY());
-        EXPECT_LT (l.separatorY, l.conOff.getBottom());
+        EXPECT_EQ (l.separators.front().getStartX(), (float) l.offConsoleButton.getRight());
+        EXPECT_EQ (l.separators.back().getEndX(), (float) l.consoleLabel.getX());
+        EXPECT_GT (l.separatorY, l.offConsoleButton.getY());
+        EXPECT_LT (l.separatorY, l.offConsoleButton.getBottom());
     }
 }

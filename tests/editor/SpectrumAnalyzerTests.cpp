@@ -5,6 +5,8 @@
 #include "editor/Frame.h"
 #include "editor/SpectrumAnalyzer.h"
 #include "engine/PluginProcessor.h"
+#include "tests/engine/ProcessorTestSupport.h"
+#include "tests/support/Signals.h"
 #include "tests/support/SpectrumFeed.h"
 
 namespace
@@ -19,9 +21,7 @@ protected:
 
     void prepare (double rate)
     {
-        processor.setPlayConfigDetails (2, 2, rate, 512);
-        processor.prepareToPlay (rate, 512);
-
+        ProcessorTestSupport::prepare (processor, rate, 512);
         SpectrumFeed::open (processor);
     }
 
@@ -35,7 +35,7 @@ protected:
         std::vector<float> samples ((size_t) numSamples);
 
         for (int i = 0; i < numSamples; ++i)
-            samples[(size_t) i] = amplitude * (float) std::sin (juce::MathConstants<double>::twoPi * frequency * i / sampleRate);
+            samples[(size_t) i] = Signals::sine (frequency, sampleRate, i, amplitude);
 
         return samples;
     }
@@ -295,8 +295,7 @@ TEST_F (SpectrumAnalyzerTest, RepaintingWhatTheTicksAskForShowsWhatWholePaintsSh
     // ticks ask for, as a window does; this one paints whole. Loud tones that move, then near
     // silence, then a tone again: the curves rise, move and fall, and what was on show must go.
     MorvantaProcessor otherProcessor;
-    otherProcessor.setPlayConfigDetails (2, 2, sampleRate, 512);
-    otherProcessor.prepareToPlay (sampleRate, 512);
+    ProcessorTestSupport::prepare (otherProcessor, sampleRate, 512);
     SpectrumFeed::open (otherProcessor);
     SpectrumAnalyzer other (otherProcessor);
     juce::Image screen (juce::Image::ARGB, 179, 179, true);

@@ -6,6 +6,7 @@
 
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Signals.h"
 
 using namespace ProcessorTestSupport;
 
@@ -82,8 +83,7 @@ TEST (SpectrumFeed, AChunkGoesInWholeOrNotAtAll)
     p.openSpectrumFeed();
 
     // Leave the write position near the end so that the next write wraps around.
-    auto filler = make (1, 47000, [] (int, int)
-        { return 0.0f; });
+    auto filler = Signals::constant (1, 47000, 0.0f);
     p.pushToSpectrumFeed (filler);
     readAll (p);
 
@@ -113,8 +113,7 @@ TEST (SpectrumFeed, OpenedBeforeThePreparationHasNoRoom)
     EXPECT_EQ (p.analyserFifo.getTotalSize(), 0);
     EXPECT_LT (p.analyserFifo.getFreeSpace(), 0);
 
-    auto one = make (2, 1, [] (int, int)
-        { return 0.5f; });
+    auto one = Signals::constant (2, 1, 0.5f);
     p.pushToSpectrumFeed (one);
     EXPECT_EQ (p.analyserFifo.getNumReady(), 0);
     EXPECT_FALSE (p.analyserDataReady.load());
@@ -144,9 +143,8 @@ TEST (SpectrumFeed, ReopeningWhileAudioRunsNeverResizesUnderAPush)
 
         while (! stop.load())
         {
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 128; ++i)
-                    buffer.setSample (c, i, 0.1f * static_cast<float> ((i + c) % 7));
+            Signals::fill (buffer, [] (int c, int i)
+                { return 0.1f * static_cast<float> ((i + c) % 7); });
 
             const juce::ScopedLock lock (p.getCallbackLock());
             p.processBlock (buffer, midi);
