@@ -316,7 +316,8 @@ void MorvantaProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mi
 
     SignalGuard::replaceNonFinite (buffer);
 
-    BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk) { processChunk (chunk); });
+    BlockSplitter::forEachChunk (buffer, BlockSplitter::chunkLimit (spec.maximumBlockSize), [this] (juce::AudioBuffer<float>& chunk)
+        { processChunk (chunk); });
 
     // Finite input can still overflow (absurd levels through the grain polynomial's eighth
     // power): hand the host silence instead and start the stages afresh.

@@ -18,7 +18,7 @@ struct PresetFolder
 {
     void add (const juce::String& name, float drive) { EditorTestSupport::writePreset (folder, name, { { ParameterIDs::drive, drive } }); }
 
-    ScratchFolder scratch { "morvanta-presets" };
+    ScratchFolder scratch{ "morvanta-presets" };
     const juce::File& folder = scratch.getFile();
 };
 

@@ -9,27 +9,28 @@
 
 namespace
 {
-    std::vector<int> chunkSizes (int numSamples, int limit)
+std::vector<int> chunkSizes (int numSamples, int limit)
+{
+    juce::AudioBuffer<float> host (2, numSamples);
+    std::vector<int> sizes;
+    BlockSplitter::forEachChunk (host, limit, [&] (juce::AudioBuffer<float>& chunk)
+        { sizes.push_back (chunk.getNumSamples()); });
+    return sizes;
+}
+
+int stepsToTarget (juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> smoother)
+{
+    smoother.setTargetValue (smoother.getCurrentValue() + 1.0f);
+    int steps = 0;
+
+    while (smoother.isSmoothing())
     {
-        juce::AudioBuffer<float> host (2, numSamples);
-        std::vector<int> sizes;
-        BlockSplitter::forEachChunk (host, limit, [&] (juce::AudioBuffer<float>& chunk) { sizes.push_back (chunk.getNumSamples()); });
-        return sizes;
+        smoother.getNextValue();
+        ++steps;
     }
 
-    int stepsToTarget (juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> smoother)
-    {
-        smoother.setTargetValue (smoother.getCurrentValue() + 1.0f);
-        int steps = 0;
-
-        while (smoother.isSmoothing())
-        {
-            smoother.getNextValue();
-            ++steps;
-        }
-
-        return steps;
-    }
+    return steps;
+}
 } // namespace
 
 TEST (BlockSplitting, LongBlockIsCutIntoConsecutiveChunksInOrder)
@@ -38,12 +39,12 @@ TEST (BlockSplitting, LongBlockIsCutIntoConsecutiveChunksInOrder)
     std::vector<const float*> starts;
     std::vector<int> sizes;
 
-    BlockSplitter::forEachChunk (host, 256, [&] (juce::AudioBuffer<float>& chunk) {
+    BlockSplitter::forEachChunk (host, 256, [&] (juce::AudioBuffer<float>& chunk)
+        {
         sizes.push_back (chunk.getNumSamples());
-        starts.push_back (chunk.getReadPointer (1));
-    });
+        starts.push_back (chunk.getReadPointer (1)); });
 
-    EXPECT_EQ (sizes, (std::vector<int> { 256, 256, 256, 232 }));
+    EXPECT_EQ (sizes, (std::vector<int>{ 256, 256, 256, 232 }));
     ASSERT_EQ (starts.size(), 4u);
 
     for (size_t i = 0; i < starts.size(); ++i)
@@ -54,19 +55,19 @@ TEST (BlockSplitting, BlockThatFitsIsHandedOverItself)
 {
     juce::AudioBuffer<float> exact (2, 256);
     int calls = 0;
-    BlockSplitter::forEachChunk (exact, 256, [&] (juce::AudioBuffer<float>& chunk) {
+    BlockSplitter::forEachChunk (exact, 256, [&] (juce::AudioBuffer<float>& chunk)
+        {
         ++calls;
-        EXPECT_EQ (&chunk, &exact);
-    });
+        EXPECT_EQ (&chunk, &exact); });
     EXPECT_EQ (calls, 1);
 
     juce::AudioBuffer<float> empty (2, 0);
     calls = 0;
-    BlockSplitter::forEachChunk (empty, 256, [&] (juce::AudioBuffer<float>& chunk) {
+    BlockSplitter::forEachChunk (empty, 256, [&] (juce::AudioBuffer<float>& chunk)
+        {
         ++calls;
         EXPECT_EQ (&chunk, &empty);
-        EXPECT_EQ (chunk.getNumSamples(), 0);
-    });
+        EXPECT_EQ (chunk.getNumSamples(), 0); });
     EXPECT_EQ (calls, 1);
 }
 
@@ -74,7 +75,7 @@ TEST (BlockSplitting, UnpreparedOrZeroSizedPreparationGivesOneSampleChunks)
 {
     MorvantaProcessor fresh;
     EXPECT_EQ (BlockSplitter::chunkLimit (fresh.spec.maximumBlockSize), 1);
-    EXPECT_EQ (chunkSizes (5, BlockSplitter::chunkLimit (fresh.spec.maximumBlockSize)), (std::vector<int> { 1, 1, 1, 1, 1 }));
+    EXPECT_EQ (chunkSizes (5, BlockSplitter::chunkLimit (fresh.spec.maximumBlockSize)), (std::vector<int>{ 1, 1, 1, 1, 1 }));
 
     MorvantaProcessor zero;
     ProcessorTestSupport::prepare (zero, 44100.0, 0);

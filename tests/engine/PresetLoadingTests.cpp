@@ -118,7 +118,7 @@ protected:
         EXPECT_EQ (p.parameters.copyState().toXmlString(), xmlBefore) << what;
     }
 
-    ScratchFolder scratch { "morvanta-preset-tests" };
+    ScratchFolder scratch{ "morvanta-preset-tests" };
     const juce::File& folder = scratch.getFile();
 };
 } // namespace

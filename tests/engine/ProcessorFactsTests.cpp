@@ -7,40 +7,40 @@ using Buses::layout;
 
 namespace
 {
-    struct ExpectedFloat
-    {
-        const char* id;
-        const char* name;
-        float start, end, interval, skew, defaultValue;
-    };
+struct ExpectedFloat
+{
+    const char* id;
+    const char* name;
+    float start, end, interval, skew, defaultValue;
+};
 
-    struct ExpectedBool
-    {
-        const char* id;
-        const char* name;
-        bool defaultValue;
-    };
+struct ExpectedBool
+{
+    const char* id;
+    const char* name;
+    bool defaultValue;
+};
 
-    const ExpectedFloat expectedFloats[] = {
-        { "Drive", "Drive", 0.0f, 50.0f, 0.1f, 0.43067654967308044f, 0.0f },
-        { "Grain", "Grain", 0.0f, 100.0f, 0.1f, 1.0f, 0.0f },
-        { "Output", "Output", -20.0f, 20.0f, 0.1f, 1.0f, 0.0f },
-        { "Mix", "Mix", 0.0f, 100.0f, 1.0f, 1.0f, 100.0f },
-        { "CleanBass", "Clean Bass", 0.0f, 20.0f, 0.1f, 1.943358063697815f, 0.0f },
-        { "Brightness", "Brightness", -9.0f, 18.0f, 0.1f, 0.6309297680854797f, 0.0f },
-    };
+const ExpectedFloat expectedFloats[] = {
+    { "Drive", "Drive", 0.0f, 50.0f, 0.1f, 0.43067654967308044f, 0.0f },
+    { "Grain", "Grain", 0.0f, 100.0f, 0.1f, 1.0f, 0.0f },
+    { "Output", "Output", -20.0f, 20.0f, 0.1f, 1.0f, 0.0f },
+    { "Mix", "Mix", 0.0f, 100.0f, 1.0f, 1.0f, 100.0f },
+    { "CleanBass", "Clean Bass", 0.0f, 20.0f, 0.1f, 1.943358063697815f, 0.0f },
+    { "Brightness", "Brightness", -9.0f, 18.0f, 0.1f, 0.6309297680854797f, 0.0f },
+};
 
-    const ExpectedBool expectedBools[] = {
-        { "SoftButton", "Soft Button", true },
-        { "TubeButton", "Tube Button", false },
-        { "TapeButton", "Tape Button", false },
-        { "FuzzButton", "Fuzz Button", false },
-        { "OfConsole", "Of Console", true },
-        { "UConsole", "U Console", false },
-        { "AConsole", "A Console", false },
-        { "SConsole", "S Console", false },
-        { "onButton", "on Button", true },
-    };
+const ExpectedBool expectedBools[] = {
+    { "SoftButton", "Soft Button", true },
+    { "TubeButton", "Tube Button", false },
+    { "TapeButton", "Tape Button", false },
+    { "FuzzButton", "Fuzz Button", false },
+    { "OfConsole", "Of Console", true },
+    { "UConsole", "U Console", false },
+    { "AConsole", "A Console", false },
+    { "SConsole", "S Console", false },
+    { "onButton", "on Button", true },
+};
 } // namespace
 
 TEST (ProcessorFacts, FixedAnswersToTheHost)
@@ -130,7 +130,8 @@ TEST (ProcessorFacts, ParameterTableInHostOrder)
 TEST (ProcessorFacts, SkewsPutTheTunedValuesAtMidTravel)
 {
     MorvantaProcessor p;
-    auto range = [&] (const char* id) { return p.parameters.getParameterRange (id); };
+    auto range = [&] (const char* id)
+    { return p.parameters.getParameterRange (id); };
 
     EXPECT_NEAR (range ("Drive").convertFrom0to1 (0.5f), 10.0f, 1.0e-4f);
     EXPECT_NEAR (range ("Brightness").convertFrom0to1 (0.5f), 0.0f, 1.0e-4f);

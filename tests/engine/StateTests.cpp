@@ -7,16 +7,16 @@ using ProcessorTestSupport::setPlain;
 
 namespace
 {
-    std::map<juce::String, float> snapshot (MorvantaProcessor& p)
-    {
-        std::map<juce::String, float> values;
+std::map<juce::String, float> snapshot (MorvantaProcessor& p)
+{
+    std::map<juce::String, float> values;
 
-        for (auto* parameter : p.getParameters())
-            if (auto* withId = dynamic_cast<juce::RangedAudioParameter*> (parameter))
-                values[withId->getParameterID()] = p.parameters.getRawParameterValue (withId->getParameterID())->load();
+    for (auto* parameter : p.getParameters())
+        if (auto* withId = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+            values[withId->getParameterID()] = p.parameters.getRawParameterValue (withId->getParameterID())->load();
 
-        return values;
-    }
+    return values;
+}
 } // namespace
 
 TEST (HostState, EveryParameterSurvivesARoundTrip)
@@ -63,7 +63,8 @@ TEST (HostState, DamagedOrForeignDataChangesNothing)
     const auto before = snapshot (target);
     const auto stateBefore = target.parameters.copyState().toXmlString();
 
-    auto check = [&] (const void* data, int size, const char* what) {
+    auto check = [&] (const void* data, int size, const char* what)
+    {
         target.setStateInformation (data, size);
         EXPECT_EQ (snapshot (target), before) << what;
         EXPECT_EQ (target.parameters.copyState().toXmlString(), stateBefore) << what;
@@ -94,16 +95,16 @@ TEST (HostState, DamagedOrForeignDataChangesNothing)
 
 namespace
 {
-    juce::MemoryBlock withDriveModeAttribute (const juce::MemoryBlock& saved, const juce::String& value)
-    {
-        return ProcessorTestSupport::withStateAttribute (saved, "driveMode", value);
-    }
+juce::MemoryBlock withDriveModeAttribute (const juce::MemoryBlock& saved, const juce::String& value)
+{
+    return ProcessorTestSupport::withStateAttribute (saved, "driveMode", value);
+}
 
-    void silentChunk (MorvantaProcessor& p)
-    {
-        auto b = Signals::silence (2, 32);
-        p.processChunk (b);
-    }
+void silentChunk (MorvantaProcessor& p)
+{
+    auto b = Signals::silence (2, 32);
+    p.processChunk (b);
+}
 } // namespace
 
 TEST (HostState, ProjectSavedInDistoReopensInDisto)

@@ -12,20 +12,20 @@ using Buses::layout;
 
 namespace
 {
-    std::unique_ptr<juce::AudioPluginInstance> loadOrFail (double rate = 48000.0, int block = 512)
-    {
-        juce::String error;
-        auto instance = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
-        EXPECT_NE (instance, nullptr) << error;
-        return instance;
-    }
+std::unique_ptr<juce::AudioPluginInstance> loadOrFail (double rate = 48000.0, int block = 512)
+{
+    juce::String error;
+    auto instance = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    EXPECT_NE (instance, nullptr) << error;
+    return instance;
+}
 
-    struct ExpectedParameter
-    {
-        const char* name;
-        float defaultPlain;
-        const char* defaultText;
-    };
+struct ExpectedParameter
+{
+    const char* name;
+    float defaultPlain;
+    const char* defaultText;
+};
 } // namespace
 
 TEST (HostedPlugin, FactoryDescribesTheProduct)
@@ -117,10 +117,10 @@ TEST (HostedPlugin, LayoutsLatencyProgramsAndMidi)
     Steinberg::FUnknownPtr<Steinberg::Vst::IUnitInfo> units (visitor.component);
     ASSERT_TRUE (units);
     ASSERT_EQ (units->getProgramListCount(), 1);
-    Steinberg::Vst::ProgramListInfo list {};
+    Steinberg::Vst::ProgramListInfo list{};
     ASSERT_EQ (units->getProgramListInfo (0, list), Steinberg::kResultOk);
     EXPECT_EQ (list.programCount, 1);
-    Steinberg::Vst::String128 name {};
+    Steinberg::Vst::String128 name{};
     ASSERT_EQ (units->getProgramName (list.id, 0, name), Steinberg::kResultOk);
     EXPECT_EQ (juce::String (juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (name))), "Default");
 }
@@ -168,7 +168,8 @@ TEST (HostedPlugin, DamagedStateChangesNothing)
     plugin->getStateInformation (good);
     juce::Random random (11);
 
-    auto expectUnchanged = [&] (const char* what) {
+    auto expectUnchanged = [&] (const char* what)
+    {
         for (int i = 0; i < params.size(); ++i)
             EXPECT_EQ (params[i]->getValue(), before[static_cast<size_t> (i)]) << what << ": " << params[i]->getName (100);
     };

@@ -10,29 +10,29 @@
 
 namespace
 {
-    // Constant-initialised thread_locals: safe to touch from inside malloc, even while a
-    // thread is starting.
-    thread_local bool counting = false;
-    thread_local bool audioThread = false;
-    thread_local std::int64_t threadAllocations = 0;
-    std::atomic<std::int64_t> audioAllocations { 0 };
+// Constant-initialised thread_locals: safe to touch from inside malloc, even while a
+// thread is starting.
+thread_local bool counting = false;
+thread_local bool audioThread = false;
+thread_local std::int64_t threadAllocations = 0;
+std::atomic<std::int64_t> audioAllocations{ 0 };
 
-    void noteAllocation() noexcept
-    {
-        if (counting)
-            ++threadAllocations;
+void noteAllocation() noexcept
+{
+    if (counting)
+        ++threadAllocations;
 
-        if (audioThread)
-            audioAllocations.fetch_add (1, std::memory_order_relaxed);
-    }
+    if (audioThread)
+        audioAllocations.fetch_add (1, std::memory_order_relaxed);
+}
 } // namespace
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    #define MORVANTA_SANITIZED 1
+#define MORVANTA_SANITIZED 1
 #elif defined(__has_feature)
-    #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-        #define MORVANTA_SANITIZED 1
-    #endif
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define MORVANTA_SANITIZED 1
+#endif
 #endif
 
 #if MORVANTA_SANITIZED
@@ -42,10 +42,10 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*malloc_hook) (c
 
 namespace
 {
-    void onMalloc (const volatile void*, std::size_t) { noteAllocation(); }
-    void onFree (const volatile void*) {}
+void onMalloc (const volatile void*, std::size_t) { noteAllocation(); }
+void onFree (const volatile void*) {}
 
-    [[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks (onMalloc, onFree);
+[[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks (onMalloc, onFree);
 } // namespace
 #else
 extern "C"
@@ -99,18 +99,18 @@ extern "C"
 
 namespace AllocationCounter
 {
-    Scope::Scope()
-        : startCount (threadAllocations)
-        , wasCounting (counting)
-    {
-        counting = true;
-    }
+Scope::Scope()
+    : startCount (threadAllocations)
+    , wasCounting (counting)
+{
+    counting = true;
+}
 
-    Scope::~Scope() { counting = wasCounting; }
+Scope::~Scope() { counting = wasCounting; }
 
-    std::int64_t Scope::allocations() const { return threadAllocations - startCount; }
+std::int64_t Scope::allocations() const { return threadAllocations - startCount; }
 
-    void markCurrentThreadAsAudioThread (bool isAudioThread) { audioThread = isAudioThread; }
+void markCurrentThreadAsAudioThread (bool isAudioThread) { audioThread = isAudioThread; }
 
-    std::int64_t audioThreadAllocations() { return audioAllocations.load(); }
+std::int64_t audioThreadAllocations() { return audioAllocations.load(); }
 } // namespace AllocationCounter

@@ -7,22 +7,22 @@
     plug-in modules that the test loads allocate. */
 namespace AllocationCounter
 {
-    /** Counts the calling thread's allocations while it is alive. */
-    class Scope
-    {
-    public:
-        Scope();
-        ~Scope();
+/** Counts the calling thread's allocations while it is alive. */
+class Scope
+{
+public:
+    Scope();
+    ~Scope();
 
-        std::int64_t allocations() const;
+    std::int64_t allocations() const;
 
-    private:
-        std::int64_t startCount;
-        bool wasCounting;
-    };
+private:
+    std::int64_t startCount;
+    bool wasCounting;
+};
 
-    /** Marks the calling thread as an audio thread for whole-process counting: every allocation
+/** Marks the calling thread as an audio thread for whole-process counting: every allocation
         made by a marked thread is added to audioThreadAllocations(). */
-    void markCurrentThreadAsAudioThread (bool isAudioThread);
-    std::int64_t audioThreadAllocations();
+void markCurrentThreadAsAudioThread (bool isAudioThread);
+std::int64_t audioThreadAllocations();
 } // namespace AllocationCounter

@@ -2,59 +2,59 @@
 
 namespace HostedPlugin
 {
-    juce::File defaultBundle()
+juce::File defaultBundle()
+{
+    const auto fromEnvironment = juce::SystemStats::getEnvironmentVariable ("MORVANTA_VST3", {});
+
+    if (fromEnvironment.isNotEmpty())
+        return juce::File (fromEnvironment);
+
+    return juce::File (MORVANTA_BUILT_BUNDLE);
+}
+
+juce::PluginDescription describe (const juce::File& bundle, juce::String& error)
+{
+    if (! bundle.exists())
     {
-        const auto fromEnvironment = juce::SystemStats::getEnvironmentVariable ("MORVANTA_VST3", {});
-
-        if (fromEnvironment.isNotEmpty())
-            return juce::File (fromEnvironment);
-
-        return juce::File (MORVANTA_BUILT_BUNDLE);
+        error = "No plug-in bundle at " + bundle.getFullPathName();
+        return {};
     }
 
-    juce::PluginDescription describe (const juce::File& bundle, juce::String& error)
+    juce::VST3PluginFormat format;
+    juce::OwnedArray<juce::PluginDescription> found;
+    format.findAllTypesForFile (found, bundle.getFullPathName());
+
+    if (found.isEmpty())
     {
-        if (! bundle.exists())
-        {
-            error = "No plug-in bundle at " + bundle.getFullPathName();
-            return {};
-        }
-
-        juce::VST3PluginFormat format;
-        juce::OwnedArray<juce::PluginDescription> found;
-        format.findAllTypesForFile (found, bundle.getFullPathName());
-
-        if (found.isEmpty())
-        {
-            error = "The bundle holds no VST3 plug-in: " + bundle.getFullPathName();
-            return {};
-        }
-
-        return *found.getFirst();
+        error = "The bundle holds no VST3 plug-in: " + bundle.getFullPathName();
+        return {};
     }
 
-    std::unique_ptr<juce::AudioPluginInstance> load (const juce::File& bundle, double sampleRate, int blockSize, juce::String& error)
-    {
-        const auto description = describe (bundle, error);
+    return *found.getFirst();
+}
 
-        if (error.isNotEmpty())
-            return nullptr;
+std::unique_ptr<juce::AudioPluginInstance> load (const juce::File& bundle, double sampleRate, int blockSize, juce::String& error)
+{
+    const auto description = describe (bundle, error);
 
-        juce::VST3PluginFormat format;
-        auto instance = format.createInstanceFromDescription (description, sampleRate, blockSize, error);
-
-        if (instance == nullptr && error.isEmpty())
-            error = "The host could not create the plug-in";
-
-        return instance;
-    }
-
-    juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
-    {
-        for (auto* parameter : instance.getParameters())
-            if (parameter->getName (256) == name)
-                return parameter;
-
+    if (error.isNotEmpty())
         return nullptr;
-    }
+
+    juce::VST3PluginFormat format;
+    auto instance = format.createInstanceFromDescription (description, sampleRate, blockSize, error);
+
+    if (instance == nullptr && error.isEmpty())
+        error = "The host could not create the plug-in";
+
+    return instance;
+}
+
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
+{
+    for (auto* parameter : instance.getParameters())
+        if (parameter->getName (256) == name)
+            return parameter;
+
+    return nullptr;
+}
 } // namespace HostedPlugin

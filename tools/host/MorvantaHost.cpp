@@ -8,82 +8,82 @@
 
 namespace
 {
-    struct Options
-    {
-        juce::File bundle = HostedPlugin::defaultBundle();
-        double sampleRate = 48000.0;
-        int blockSize = 512;
-        double seconds = 3.0;
-        juce::StringPairArray settings;
-    };
+struct Options
+{
+    juce::File bundle = HostedPlugin::defaultBundle();
+    double sampleRate = 48000.0;
+    int blockSize = 512;
+    double seconds = 3.0;
+    juce::StringPairArray settings;
+};
 
-    void printUsage()
+void printUsage()
+{
+    std::puts ("usage: morvanta-host [bundle.vst3] [--rate Hz] [--block samples] [--seconds s] [--set \"Name=text\"]...");
+}
+
+bool parse (int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i)
     {
-        std::puts ("usage: morvanta-host [bundle.vst3] [--rate Hz] [--block samples] [--seconds s] [--set \"Name=text\"]...");
+        const juce::String arg (argv[i]);
+        const bool hasValue = i + 1 < argc;
+
+        if (arg == "--rate" && hasValue)
+            options.sampleRate = juce::String (argv[++i]).getDoubleValue();
+        else if (arg == "--block" && hasValue)
+            options.blockSize = juce::String (argv[++i]).getIntValue();
+        else if (arg == "--seconds" && hasValue)
+            options.seconds = juce::String (argv[++i]).getDoubleValue();
+        else if (arg == "--set" && hasValue)
+        {
+            const juce::String pair (argv[++i]);
+            options.settings.set (pair.upToFirstOccurrenceOf ("=", false, false), pair.fromFirstOccurrenceOf ("=", false, false));
+        }
+        else if (arg.startsWith ("--"))
+            return false;
+        else
+            options.bundle = juce::File::getCurrentWorkingDirectory().getChildFile (arg);
     }
 
-    bool parse (int argc, char** argv, Options& options)
-    {
-        for (int i = 1; i < argc; ++i)
-        {
-            const juce::String arg (argv[i]);
-            const bool hasValue = i + 1 < argc;
+    return options.sampleRate > 0.0 && options.blockSize > 0 && options.seconds > 0.0;
+}
 
-            if (arg == "--rate" && hasValue)
-                options.sampleRate = juce::String (argv[++i]).getDoubleValue();
-            else if (arg == "--block" && hasValue)
-                options.blockSize = juce::String (argv[++i]).getIntValue();
-            else if (arg == "--seconds" && hasValue)
-                options.seconds = juce::String (argv[++i]).getDoubleValue();
-            else if (arg == "--set" && hasValue)
+// A bass note plus a quieter upper partial: enough low end for Clean Bass and enough
+// content above 7 kHz harmonics for the drive characters to be told apart.
+float testSignal (int channel, juce::int64 frame, double sampleRate)
+{
+    const double t = static_cast<double> (frame) / sampleRate;
+    const double phaseOffset = channel == 0 ? 0.0 : 0.25;
+    return static_cast<float> (0.25 * std::sin (juce::MathConstants<double>::twoPi * (110.0 * t + phaseOffset))
+                               + 0.125 * std::sin (juce::MathConstants<double>::twoPi * 1000.0 * t));
+}
+
+struct Level
+{
+    float peak = 0.0f;
+    double sumOfSquares = 0.0;
+    juce::int64 count = 0;
+
+    void add (const juce::AudioBuffer<float>& buffer)
+    {
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+            for (int i = 0; i < buffer.getNumSamples(); ++i)
             {
-                const juce::String pair (argv[++i]);
-                options.settings.set (pair.upToFirstOccurrenceOf ("=", false, false), pair.fromFirstOccurrenceOf ("=", false, false));
+                const float x = buffer.getSample (c, i);
+                peak = juce::jmax (peak, std::abs (x));
+                sumOfSquares += static_cast<double> (x) * x;
+                ++count;
             }
-            else if (arg.startsWith ("--"))
-                return false;
-            else
-                options.bundle = juce::File::getCurrentWorkingDirectory().getChildFile (arg);
-        }
-
-        return options.sampleRate > 0.0 && options.blockSize > 0 && options.seconds > 0.0;
     }
 
-    // A bass note plus a quieter upper partial: enough low end for Clean Bass and enough
-    // content above 7 kHz harmonics for the drive characters to be told apart.
-    float testSignal (int channel, juce::int64 frame, double sampleRate)
+    juce::String describe() const
     {
-        const double t = static_cast<double> (frame) / sampleRate;
-        const double phaseOffset = channel == 0 ? 0.0 : 0.25;
-        return static_cast<float> (0.25 * std::sin (juce::MathConstants<double>::twoPi * (110.0 * t + phaseOffset))
-                                   + 0.125 * std::sin (juce::MathConstants<double>::twoPi * 1000.0 * t));
+        const double rms = count > 0 ? std::sqrt (sumOfSquares / static_cast<double> (count)) : 0.0;
+        return "peak " + juce::String (juce::Decibels::gainToDecibels (peak), 2) + " dBFS, RMS "
+               + juce::String (juce::Decibels::gainToDecibels (static_cast<float> (rms)), 2) + " dBFS";
     }
-
-    struct Level
-    {
-        float peak = 0.0f;
-        double sumOfSquares = 0.0;
-        juce::int64 count = 0;
-
-        void add (const juce::AudioBuffer<float>& buffer)
-        {
-            for (int c = 0; c < buffer.getNumChannels(); ++c)
-                for (int i = 0; i < buffer.getNumSamples(); ++i)
-                {
-                    const float x = buffer.getSample (c, i);
-                    peak = juce::jmax (peak, std::abs (x));
-                    sumOfSquares += static_cast<double> (x) * x;
-                    ++count;
-                }
-        }
-
-        juce::String describe() const
-        {
-            const double rms = count > 0 ? std::sqrt (sumOfSquares / static_cast<double> (count)) : 0.0;
-            return "peak " + juce::String (juce::Decibels::gainToDecibels (peak), 2) + " dBFS, RMS "
-                 + juce::String (juce::Decibels::gainToDecibels (static_cast<float> (rms)), 2) + " dBFS";
-        }
-    };
+};
 } // namespace
 
 int main (int argc, char** argv)
