@@ -4,7 +4,7 @@ MORVANTA_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     juce-modules-source libfftw3-dev libx11-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     xvfb x11-utils xauth xdotool
 )
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite through CTest, in three builds:
+# Checks the C++ sources' formatting, then builds and runs the whole test suite through CTest, in
+# three builds:
 #   build/test   Release: unit, editor, threading and host tests (the built bundle in JUCE's VST3
 #                hosting), the host soak and the preset-reader fuzz run; the benchmarks are
 #                built there but not run;
@@ -26,6 +27,10 @@ configure()
 
 started=$(date +%s)
 step() { echo; echo "=== $* ($(($(date +%s) - started)) s)"; }
+
+step "Formatting"
+# Every tracked C++ file as Debian's clang-format lays it out with the committed .clang-format.
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 step "Release build"
 # The benchmarks are built, not run, so that they keep compiling.
