@@ -185,7 +185,9 @@ void ConsoleConvolution::watchForOwnEngine (int numSamples, bool stageIsDry)
     if (ownEngineInUse || ! responseHandedOver)
         return;
 
-    samplesAwaited += numSamples;
+    if (! lengthRevealsOwnEngine)
+        samplesAwaited += numSamples;
+
     const bool arrived = lengthRevealsOwnEngine
                              ? convolution.getCurrentIRSize() != defaultEngineLength
                              : samplesAwaited >= static_cast<int> (preparedSpec.sampleRate * ownEngineAllowanceSeconds);
