@@ -2,6 +2,10 @@
 // user and a host do at once: automation, state restores, console choices, preset loads, editors
 // opening and closing, re-preparation. Built once more under ThreadSanitizer by the test command.
 //
+// It links the engine alone: an editor here is JUCE's generic one, which attaches to every
+// parameter, and opening or closing it also drives the spectrum feed as the plug-in's own window
+// does. That window against a running audio thread is soaked through the built bundle (HostSoak).
+//
 // MORVANTA_THREADING_SECONDS sets the duration (default 10).
 
 #include <gtest/gtest.h>
@@ -10,7 +14,6 @@
 #include <cmath>
 #include <thread>
 
-#include "editor/PluginEditor.h"
 #include "editor/SpectrumMath.h"
 #include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
@@ -221,16 +224,17 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 p.console.setThreshold (50.0f * random.nextFloat());
             else if (action < 83)
             {
-                // Opening an editor sizes the spectrum feed under the callback lock and starts
-                // reading it; closing one switches the feed off.
+                // The plug-in's window sizes the spectrum feed when it opens and starts reading
+                // it; closing it switches the feed off.
                 if (editor != nullptr)
+                {
                     editor.reset();
+                    p.closeSpectrumFeed();
+                }
                 else
                 {
                     editor.reset (p.createEditor());
-                    using Editor = MorvantaProcessorEditor;
-                    const int width = Editor::minimumWidth + random.nextInt (Editor::maximumWidth - Editor::minimumWidth + 1);
-                    editor->setSize (width, juce::roundToInt (width / Editor::aspectRatio));
+                    p.openSpectrumFeed();
                     ++editorsOpened;
                 }
             }
