@@ -12,13 +12,17 @@ constexpr double thresholdPerDriveDb = -0.7;
 // audio: the loader thread wakes every 10 ms and the convolution's own crossfade lasts 50 ms.
 constexpr double ownEngineAllowanceSeconds = 0.1;
 
-/** The length the convolution reports for an engine built from `response`: it keeps up to two
-    channels, trims samples below -80 dB from both ends and resamples to the processing rate. */
-int engineLengthFor (const juce::AudioBuffer<float>& response, double responseRate, double processRate)
+/** The span of `response` the convolution keeps: it reads up to two channels and trims samples
+    below -80 dB from both ends (one sample when all are below; 0 for an empty response). */
+int trimmedLength (const juce::AudioBuffer<float>& response)
 {
     const auto threshold = juce::Decibels::decibelsToGain (-80.0f);
     const int channels = juce::jmin (2, response.getNumChannels());
     const int n = response.getNumSamples();
+
+    if (channels == 0 || n == 0)
+        return 0;
+
     int first = n, last = -1;
 
     for (int ch = 0; ch < channels; ++ch)
@@ -29,10 +33,18 @@ int engineLengthFor (const juce::AudioBuffer<float>& response, double responseRa
                 last = juce::jmax (last, i);
             }
 
-    const int trimmed = last < first ? 1 : last - first + 1;
+    return last < first ? 1 : last - first + 1;
+}
 
-    if (channels == 0 || n == 0 || responseRate == processRate)
-        return channels == 0 || n == 0 ? 1 : trimmed;
+/** The length the convolution reports for an engine built from a response of `trimmed` samples
+    (see trimmedLength), once resampled to the processing rate. */
+int engineLengthFor (int trimmed, double responseRate, double processRate)
+{
+    if (trimmed == 0)
+        return 1;
+
+    if (responseRate == processRate)
+        return trimmed;
 
     return juce::roundToInt (juce::jmax (1.0, trimmed / (responseRate / processRate)));
 }
@@ -110,11 +122,15 @@ void ConsoleConvolution::switchOn (bool invertResponse, bool hot, float driveDb)
 
 void ConsoleConvolution::publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate)
 {
+    // Measured here, outside the lock, so that the audio thread need not scan the response.
+    const int trimmed = trimmedLength (response);
+
     // Swapping rather than assigning leaves a response that was still waiting in `response`,
     // freed here after the lock is released: the audio thread's try-lock only ever fails for
-    // the span of three assignments.
+    // the span of a few assignments.
     const juce::SpinLock::ScopedLockType lock (irLock);
     pendingIRSampleRate = responseSampleRate;
+    pendingIRTrimmedLength = trimmed;
     std::swap (pendingIR, response);
     irPending = true;
     ownResponsePublished.store (true);
@@ -160,7 +176,7 @@ bool ConsoleConvolution::handOverPendingResponse()
     if (! irPending)
         return false;
 
-    lengthRevealsOwnEngine = engineLengthFor (pendingIR, pendingIRSampleRate, preparedSpec.sampleRate) != defaultEngineLength;
+    lengthRevealsOwnEngine = engineLengthFor (pendingIRTrimmedLength, pendingIRSampleRate, preparedSpec.sampleRate) != defaultEngineLength;
     samplesAwaited = 0;
 
     // Moving the buffer into the convolution's fixed-size command allocates nothing here; the

@@ -103,6 +103,7 @@ public:
         audio thread only tries it. */
     juce::AudioBuffer<float> pendingIR;
     float pendingIRSampleRate = 44100.0f; // set with every publication, read only while one is pending
+    int pendingIRTrimmedLength = 0; // likewise: the samples of it the convolution keeps
     bool irPending = false;
     juce::SpinLock irLock;
 
