@@ -1,5 +1,7 @@
 #include "engine/ConsoleConvolution.h"
 
+#include "engine/ResponseMath.h"
+
 namespace
 {
 constexpr double makeupRampSeconds = 0.02;
@@ -11,43 +13,6 @@ constexpr double thresholdPerDriveDb = -0.7;
 // about 19 kHz, where both are one sample long), the engine is taken to play after this much
 // audio: the loader thread wakes every 10 ms and the convolution's own crossfade lasts 50 ms.
 constexpr double ownEngineAllowanceSeconds = 0.1;
-
-/** The span of `response` the convolution keeps: it reads up to two channels and trims samples
-    below -80 dB from both ends (one sample when all are below; 0 for an empty response). */
-int trimmedLength (const juce::AudioBuffer<float>& response)
-{
-    const auto threshold = juce::Decibels::decibelsToGain (-80.0f);
-    const int channels = juce::jmin (2, response.getNumChannels());
-    const int n = response.getNumSamples();
-
-    if (channels == 0 || n == 0)
-        return 0;
-
-    int first = n, last = -1;
-
-    for (int ch = 0; ch < channels; ++ch)
-        for (int i = 0; i < n; ++i)
-            if (std::abs (response.getSample (ch, i)) >= threshold)
-            {
-                first = juce::jmin (first, i);
-                last = juce::jmax (last, i);
-            }
-
-    return last < first ? 1 : last - first + 1;
-}
-
-/** The length the convolution reports for an engine built from a response of `trimmed` samples
-    (see trimmedLength), once resampled to the processing rate. */
-int engineLengthFor (int trimmed, double responseRate, double processRate)
-{
-    if (trimmed == 0)
-        return 1;
-
-    if (responseRate == processRate)
-        return trimmed;
-
-    return juce::roundToInt (juce::jmax (1.0, trimmed / (responseRate / processRate)));
-}
 } // namespace
 
 ConsoleConvolution::ConsoleConvolution() = default;
@@ -61,7 +26,10 @@ void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
 
     // A response waiting now (a project restored before the host prepares) reaches the
     // convolution before its preparation, which builds the engine from it at once: the console
-    // is right from the first sample, whatever the loader thread's timing.
+    // is right from the first sample, whatever the loader thread's timing. So does the response
+    // the convolution plays when the rate changes, worked out afresh for the new rate.
+    readyResponseForRate (spec.sampleRate);
+
     {
         const juce::SpinLock::ScopedLockType lock (irLock);
         handOverPendingResponse();
@@ -122,18 +90,40 @@ void ConsoleConvolution::switchOn (bool invertResponse, bool hot, float driveDb)
 
 void ConsoleConvolution::publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate)
 {
-    // Measured here, outside the lock, so that the audio thread need not scan the response.
-    const int trimmed = trimmedLength (response);
+    const std::lock_guard<std::mutex> preparation (responseMutex);
 
-    // Swapping rather than assigning leaves a response that was still waiting in `response`,
-    // freed here after the lock is released: the audio thread's try-lock only ever fails for
-    // the span of a few assignments.
+    // Worked out here, off the audio thread, which only moves it into the convolution. Before
+    // the first preparation there is no rate yet: the preparation works it out then.
+    auto engineResponse = rateForResponses > 0.0 ? ResponseMath::forRate (response, responseSampleRate, rateForResponses) : juce::AudioBuffer<float>();
+
+    // Swapping rather than assigning leaves what was there in the locals, freed here after the
+    // lock is released: the audio thread's try-lock only ever fails for the span of a few
+    // assignments.
     const juce::SpinLock::ScopedLockType lock (irLock);
     pendingIRSampleRate = responseSampleRate;
-    pendingIRTrimmedLength = trimmed;
     std::swap (pendingIR, response);
+    pendingEngineRate = rateForResponses;
+    std::swap (pendingEngineResponse, engineResponse);
     irPending = true;
+    responsePublished = true;
     ownResponsePublished.store (true);
+}
+
+void ConsoleConvolution::readyResponseForRate (double sampleRate)
+{
+    const std::lock_guard<std::mutex> publication (responseMutex);
+    rateForResponses = sampleRate;
+
+    // Nothing else takes irLock now (no chunk runs during a preparation and publications wait
+    // for the mutex), so the work may allocate inside it.
+    const juce::SpinLock::ScopedLockType lock (irLock);
+
+    if (responsePublished && pendingEngineRate != sampleRate)
+    {
+        pendingEngineResponse = ResponseMath::forRate (pendingIR, static_cast<double> (pendingIRSampleRate), sampleRate);
+        pendingEngineRate = sampleRate;
+        irPending = true;
+    }
 }
 
 void ConsoleConvolution::applyRequestedThreshold()
@@ -173,19 +163,21 @@ void ConsoleConvolution::takePendingImpulseResponse()
 
 bool ConsoleConvolution::handOverPendingResponse()
 {
-    if (! irPending)
+    // A response worked out for no rate, or for another one, waits for the next preparation.
+    if (! irPending || pendingEngineRate <= 0.0 || pendingEngineRate != preparedSpec.sampleRate)
         return false;
 
-    lengthRevealsOwnEngine = engineLengthFor (pendingIRTrimmedLength, pendingIRSampleRate, preparedSpec.sampleRate) != defaultEngineLength;
+    lengthRevealsOwnEngine = pendingEngineResponse.getNumSamples() != defaultEngineLength;
     samplesAwaited = 0;
 
+    // Already at the processing rate, trimmed and at its gain: the convolution plays it as it is.
     // Moving the buffer into the convolution's fixed-size command allocates nothing here; the
-    // engine is built on the convolution's loader thread.
-    convolution.loadImpulseResponse (std::move (pendingIR),
-        static_cast<double> (pendingIRSampleRate),
+    // engine is built on the loader thread.
+    convolution.loadImpulseResponse (std::move (pendingEngineResponse),
+        pendingEngineRate,
         juce::dsp::Convolution::Stereo::yes,
-        juce::dsp::Convolution::Trim::yes,
-        juce::dsp::Convolution::Normalise::yes);
+        juce::dsp::Convolution::Trim::no,
+        juce::dsp::Convolution::Normalise::no);
     irPending = false;
     responseHandedOver = true;
     return true;

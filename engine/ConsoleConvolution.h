@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -60,9 +61,11 @@ public:
     void switchOn (bool invertResponse, bool hot, float driveDb);
 
     /** Leaves an impulse response (sample rate in Hz) for the audio thread, replacing one that
-        is still waiting. Blocks only for the few assignments inside irLock. Publish before
-        switchOn: a stage switched on while its first response is on its way stays dry until the
-        convolution plays that response. */
+        is still waiting, and works out how the convolution is to play it at the prepared rate
+        (ResponseMath), so that a console sounds alike at every rate. Blocks only for the few
+        assignments inside irLock, and for a preparation running on another thread. Publish
+        before switchOn: a stage switched on while its first response is on its way stays dry
+        until the convolution plays that response. */
     void publishImpulseResponse (juce::AudioBuffer<float> response, float responseSampleRate);
 
     /** Threshold in dB last requested through setThreshold (0 dB before any request). Any
@@ -100,10 +103,16 @@ public:
     FftScratch fftScratch; // FFTW's working memory for the convolution's transforms
 
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the
-        audio thread only tries it. */
+        audio thread only tries it. pendingIR is the response last published, as decoded; it
+        stays there after the hand-over, so that a preparation at another rate can work out the
+        convolution's response afresh. */
     juce::AudioBuffer<float> pendingIR;
-    float pendingIRSampleRate = 44100.0f; // set with every publication, read only while one is pending
-    int pendingIRTrimmedLength = 0; // likewise: the samples of it the convolution keeps
+    float pendingIRSampleRate = 44100.0f; // set with every publication
+    /** pendingIR as the convolution plays it at pendingEngineRate (Hz; 0 before the stage's
+        first preparation, when no rate is known yet); moved into the convolution by the
+        hand-over. */
+    juce::AudioBuffer<float> pendingEngineResponse;
+    double pendingEngineRate = 0.0;
     bool irPending = false;
     juce::SpinLock irLock;
 
@@ -111,6 +120,7 @@ public:
 
 private:
     void applyRequestedThreshold();
+    void readyResponseForRate (double sampleRate);
     void takePendingImpulseResponse();
     bool handOverPendingResponse();
     bool awaitsOwnEngine() const noexcept;
@@ -132,6 +142,13 @@ private:
     int defaultEngineLength = 0; // what the convolution reports for its default engine
     bool lengthRevealsOwnEngine = true; // false where our response's engine reports that length too
     int samplesAwaited = 0; // since the hand-over, while the engine is built (real time)
+
+    /** Orders publications (message thread) against preparations (wherever prepareToPlay runs),
+        so that a published response is worked out for the rate the stage is prepared at. Never
+        taken on the audio thread. */
+    std::mutex responseMutex;
+    double rateForResponses = 0.0; // the prepared rate, guarded by responseMutex
+    bool responsePublished = false; // likewise: pendingIR holds a response
 
     juce::dsp::ProcessSpec preparedSpec{ 0.0, 0, 0 };
     bool nonRealtime = false;

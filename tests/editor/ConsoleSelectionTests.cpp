@@ -112,7 +112,7 @@ TEST (ConsoleButtons, OnlyTheSecondOfTwoQuickChoicesReachesTheConvolution)
 
     runOneChunk (processor);
     EXPECT_FALSE (processor.console.irPending);
-    EXPECT_EQ (processor.console.pendingIR.getNumSamples(), 0) << "moved into the convolution";
+    EXPECT_EQ (processor.console.pendingEngineResponse.getNumSamples(), 0) << "moved into the convolution";
 
     runOneChunk (processor);
     EXPECT_FALSE (processor.console.irPending) << "nothing else was waiting";

@@ -7,7 +7,9 @@
 
 #include "engine/CompressorMath.h"
 #include "engine/ConsoleConvolution.h"
+#include "engine/ResponseMath.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/ConsoleWav.h"
 #include "tests/support/Signals.h"
 
 using Signals::constant;
@@ -284,7 +286,56 @@ TEST (ConsoleStage, OnlyTheNewestPublishedResponseIsLoaded)
 
     const juce::SpinLock::ScopedLockType lock (console.irLock);
     EXPECT_FALSE (console.irPending);
-    EXPECT_EQ (console.pendingIR.getNumSamples(), 0);
+    EXPECT_EQ (console.pendingEngineResponse.getNumSamples(), 0) << "moved into the convolution";
+}
+
+TEST (ConsoleStage, SoundsAlikeAtEveryRateAndAt48kHzAsTheConvolutionNormalisedIt)
+{
+    // Console "U" as the console buttons decode it.
+    const auto samples = ConsoleWav::handedOver (ConsoleWav::table()[0]);
+    juce::AudioBuffer<float> decoded (1, (int) samples.size());
+    decoded.copyFrom (0, 0, samples.data(), (int) samples.size());
+    const double decodedRate = 88200.0;
+
+    // The settled level of a bass and a mid tone through the stage, restored before preparation.
+    const auto levelDbAt = [&] (double rate)
+    {
+        ConsoleConvolution console;
+        console.publishImpulseResponse (decoded, (float) decodedRate);
+        console.switchOn (true, true, 0.0f);
+        console.prepare (specFor (rate, 512, 1));
+        auto tones = Signals::make (1, (int) rate, [rate] (int, int i)
+            { return Signals::sine (110.0, rate, i, 0.25f) + Signals::sine (1000.0, rate, i, 0.125f); });
+
+        for (int start = 0; start + 512 <= tones.getNumSamples(); start += 512)
+        {
+            juce::dsp::AudioBlock<float> block (tones.getArrayOfWritePointers(), 1, (size_t) start, 512);
+            console.process (juce::dsp::ProcessContextReplacing<float> (block));
+        }
+
+        const auto half = tones.getNumSamples() / 2;
+        return juce::Decibels::gainToDecibels ((double) tones.getRMSLevel (0, half, half - 512));
+    };
+
+    const auto at48 = levelDbAt (48000.0);
+
+    for (const double rate : { 44100.0, 96000.0, 192000.0 })
+        EXPECT_NEAR (levelDbAt (rate), at48, 0.5) << rate << " Hz";
+
+    // At 48 kHz the convolution plays, to the bit, what it made of the decoded response when it
+    // resampled and normalised it itself.
+    const juce::dsp::ProcessSpec spec48{ 48000.0, 512, 1 };
+    juce::dsp::Convolution itsOwn, ours;
+    itsOwn.loadImpulseResponse (juce::AudioBuffer<float> (decoded), decodedRate, juce::dsp::Convolution::Stereo::yes, juce::dsp::Convolution::Trim::yes, juce::dsp::Convolution::Normalise::yes);
+    ours.loadImpulseResponse (ResponseMath::forRate (decoded, decodedRate, 48000.0), 48000.0, juce::dsp::Convolution::Stereo::yes, juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
+    itsOwn.prepare (spec48);
+    ours.prepare (spec48);
+    auto a = noise (1, 512, 3, 0.5f);
+    auto b = a;
+    juce::dsp::AudioBlock<float> blockA (a), blockB (b);
+    itsOwn.process (juce::dsp::ProcessContextReplacing<float> (blockA));
+    ours.process (juce::dsp::ProcessContextReplacing<float> (blockB));
+    EXPECT_EQ (std::memcmp (a.getReadPointer (0), b.getReadPointer (0), 512 * sizeof (float)), 0);
 }
 
 TEST (ConsoleStage, ResponsePublishedWhileOffWaitsUntilTheStageRuns)
