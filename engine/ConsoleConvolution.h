@@ -6,6 +6,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "engine/ConsoleCompressor.h"
+#include "engine/ConvolutionLoader.h"
 #include "engine/Crossfade.h"
 #include "engine/FftScratch.h"
 
@@ -99,7 +100,10 @@ public:
     const float ratio = 5.0f;
 
     ConsoleCompressor compressor;
-    juce::dsp::Convolution convolution;
+    /** Builds the convolution's engines, for every stage in the module; made before the
+        convolution and destroyed after it. */
+    juce::SharedResourcePointer<ConvolutionLoader> loader;
+    juce::dsp::Convolution convolution{ juce::dsp::Convolution::Latency{ 0 }, loader->queue };
     FftScratch fftScratch; // FFTW's working memory for the convolution's transforms
 
     /** Hand-over slot, guarded by irLock: the message thread enters it (blocking spin), the

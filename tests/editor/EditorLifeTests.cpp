@@ -4,6 +4,7 @@
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
+#include "tests/support/AllocationCounter.h"
 
 using EditorTestSupport::OpenEditor;
 using ProcessorTestSupport::raw;
@@ -85,6 +86,25 @@ TEST (EditorLife, OpensAtTheLastSizeAndCorrectsAStoredSizeThatBreaksTheRules)
         EXPECT_EQ (processor.editorWidth, W) << "the corrected size is the one remembered";
         EXPECT_EQ (processor.editorHeight, H);
     }
+}
+
+TEST (EditorLife, OpeningAndClosingLeavesNoMemoryBehind)
+{
+    MorvantaProcessor processor;
+    ProcessorTestSupport::prepare (processor, 48000.0, 256);
+    std::int64_t before = 0;
+
+    // After a few windows the images and the typeface are in the framework's caches.
+    for (int i = 0; i < 110; ++i)
+    {
+        OpenEditor (processor).close();
+        EditorTestSupport::pump (1); // what the editor left for the message loop to deliver
+
+        if (i == 9)
+            before = AllocationCounter::bytesInUse();
+    }
+
+    EXPECT_LT (std::abs (AllocationCounter::bytesInUse() - before), 1024) << "bytes taken after 100 windows came and went";
 }
 
 TEST (EditorLife, ConstrainerAndNoResizeCornerOfItsOwn)

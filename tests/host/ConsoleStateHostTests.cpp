@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
 #include "engine/PluginProcessor.h"
 #include "tests/engine/ProcessorTestSupport.h"
-#include "tests/host/SavedStateEdit.h"
+#include "tests/support/AllocationCounter.h"
 #include "tests/support/ConsoleWav.h"
+#include "tests/support/MessageLoop.h"
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/SavedStateEdit.h"
 
 namespace
 {
@@ -244,5 +247,79 @@ TEST (HostedConsoleState, AFirstConsoleEngagedDuringPlaybackFadesInWithoutABurst
             ASSERT_LE (levelDb (from, window), juce::jmax (before, after) + 1.0) << (from - switchAt) / rate << " s after the switch";
 
         p->releaseResources();
+    }
+}
+
+TEST (HostedConsoleState, InstancesShareOneLoaderThreadAndLeaveNoThreadOrMemoryBehind)
+{
+    const auto threads = []
+    { return juce::File ("/proc/self/task").getNumberOfChildFiles (juce::File::findDirectories); };
+    const auto heapInUse = []
+    { return (double) AllocationCounter::bytesInUse(); };
+    const auto withU = savedTubeProject ('2');
+
+    // Restored with console "U", prepared and processed, as a session that has just loaded.
+    const auto session = [&] (int instances)
+    {
+        std::vector<std::unique_ptr<juce::AudioPluginInstance>> plugins;
+
+        for (int i = 0; i < instances; ++i)
+        {
+            plugins.push_back (fresh());
+            restore (*plugins.back(), withU);
+            plugins.back()->prepareToPlay (rate, block);
+        }
+
+        std::vector<juce::AudioProcessor*> processors;
+
+        for (auto& p : plugins)
+            processors.push_back (p.get());
+
+        const auto heard = renderAll (processors, 0.05, block, false);
+
+        for (size_t i = 1; i < heard.size(); ++i)
+            EXPECT_EQ (std::memcmp (heard[i].getReadPointer (0), heard[0].getReadPointer (0), sizeof (float) * (size_t) heard[0].getNumSamples()), 0) << "instance " << i << " hears its console from the first sample as the first one does";
+
+        return plugins;
+    };
+
+    // Instances run as many threads together as one alone: the loader is one for them all.
+    session (1);
+    const auto noInstance = threads();
+    const auto oneInstance = [&]
+    {
+        const auto plugins = session (1);
+        return threads();
+    }();
+
+    {
+        const auto plugins = session (64);
+        EXPECT_EQ (threads(), oneInstance) << "64 instances";
+    }
+
+    EXPECT_EQ (threads(), noInstance) << "every thread ends with the last instance";
+
+    // Instances that come and go leave nothing behind. Windows are opened too, for their
+    // threads; the memory they would leave is not the plug-in's to count here: JUCE's host side
+    // keeps in its own X connection the events of each embedding it tears down (the editor's own
+    // memory is counted in-process by the editor tests).
+    for (const bool withWindows : { false, true })
+    {
+        const auto heapBefore = heapInUse();
+
+        for (int i = 0; i < 300; ++i)
+        {
+            auto plugin = session (1);
+
+            if (withWindows)
+                delete plugin.front()->createEditorIfNeeded();
+
+            plugin.front()->releaseResources();
+        }
+
+        EXPECT_EQ (threads(), noInstance) << (withWindows ? "with" : "without") << " windows";
+
+        if (! withWindows)
+            EXPECT_LT (heapInUse() - heapBefore, 16384.0) << "bytes still taken after 300 instances came and went";
     }
 }

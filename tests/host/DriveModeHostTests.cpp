@@ -4,10 +4,10 @@
 #include <cmath>
 #include <string>
 
-#include "tests/host/SavedStateEdit.h"
 #include "tests/support/Buses.h"
 #include "tests/support/Signals.h"
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/SavedStateEdit.h"
 
 namespace
 {

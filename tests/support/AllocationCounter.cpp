@@ -1,5 +1,7 @@
 #include "tests/support/AllocationCounter.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstddef>
 
@@ -16,6 +18,7 @@ thread_local bool counting = false;
 thread_local bool audioThread = false;
 thread_local std::int64_t threadAllocations = 0;
 std::atomic<std::int64_t> audioAllocations{ 0 };
+std::atomic<std::int64_t> liveBytes{ 0 };
 
 void noteAllocation() noexcept
 {
@@ -39,11 +42,17 @@ void noteAllocation() noexcept
 // From the sanitizers' allocator interface (gcc does not ship its header).
 extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*malloc_hook) (const volatile void*, std::size_t),
     void (*free_hook) (const volatile void*));
+extern "C" std::size_t __sanitizer_get_allocated_size (const volatile void*);
 
 namespace
 {
-void onMalloc (const volatile void*, std::size_t) { noteAllocation(); }
-void onFree (const volatile void*) {}
+void onMalloc (const volatile void*, std::size_t size)
+{
+    noteAllocation();
+    liveBytes.fetch_add ((std::int64_t) size, std::memory_order_relaxed);
+}
+
+void onFree (const volatile void* p) { liveBytes.fetch_sub ((std::int64_t) __sanitizer_get_allocated_size (p), std::memory_order_relaxed); }
 
 [[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks (onMalloc, onFree);
 } // namespace
@@ -56,28 +65,42 @@ extern "C"
     void* __libc_memalign (std::size_t, std::size_t);
     void __libc_free (void*);
 
+    // What a block takes, as glibc reports it; nothing for a null pointer.
+    static void* taken (void* p) noexcept
+    {
+        liveBytes.fetch_add ((std::int64_t) malloc_usable_size (p), std::memory_order_relaxed);
+        return p;
+    }
+
     void* malloc (std::size_t size)
     {
         noteAllocation();
-        return __libc_malloc (size);
+        return taken (__libc_malloc (size));
     }
 
     void* calloc (std::size_t count, std::size_t size)
     {
         noteAllocation();
-        return __libc_calloc (count, size);
+        return taken (__libc_calloc (count, size));
     }
 
     void* realloc (void* p, std::size_t size)
     {
         noteAllocation();
-        return __libc_realloc (p, size);
+        const auto before = (std::int64_t) malloc_usable_size (p);
+        auto* moved = __libc_realloc (p, size);
+
+        // A failed realloc leaves the block where it was.
+        if (moved != nullptr || size == 0)
+            liveBytes.fetch_sub (before, std::memory_order_relaxed);
+
+        return taken (moved);
     }
 
     void* memalign (std::size_t alignment, std::size_t size)
     {
         noteAllocation();
-        return __libc_memalign (alignment, size);
+        return taken (__libc_memalign (alignment, size));
     }
 
     void* aligned_alloc (std::size_t alignment, std::size_t size) { return memalign (alignment, size); }
@@ -93,7 +116,11 @@ extern "C"
         return 0;
     }
 
-    void free (void* p) { __libc_free (p); }
+    void free (void* p)
+    {
+        liveBytes.fetch_sub ((std::int64_t) malloc_usable_size (p), std::memory_order_relaxed);
+        __libc_free (p);
+    }
 }
 #endif
 
@@ -113,4 +140,6 @@ std::int64_t Scope::allocations() const { return threadAllocations - startCount;
 void markCurrentThreadAsAudioThread (bool isAudioThread) { audioThread = isAudioThread; }
 
 std::int64_t audioThreadAllocations() { return audioAllocations.load(); }
+
+std::int64_t bytesInUse() { return liveBytes.load(); }
 } // namespace AllocationCounter

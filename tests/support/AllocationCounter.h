@@ -25,4 +25,8 @@ private:
         made by a marked thread is added to audioThreadAllocations(). */
 void markCurrentThreadAsAudioThread (bool isAudioThread);
 std::int64_t audioThreadAllocations();
+
+/** Bytes of the heap that the whole process holds now: every block allocated and not yet freed
+    (as the allocator sizes it), on any thread, the plug-in modules' included. */
+std::int64_t bytesInUse();
 } // namespace AllocationCounter
