@@ -38,7 +38,8 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     createKnobs (vts);
     titleImage = juce::ImageCache::getFromMemory (MorvantaBinary::title_png, MorvantaBinary::title_pngSize);
     createConsoleCaption();
-    // After every attachment, so that opening the editor runs no handler.
+    showWhatPlays (vts);
+    // After every control has its value, so that opening the editor runs no handler.
     assignHandlers();
 
     setOpaque (true);
@@ -107,16 +108,18 @@ void MorvantaProcessorEditor::createButtons()
 
 void MorvantaProcessorEditor::attachButtons (juce::AudioProcessorValueTreeState& vts)
 {
-    // Each attachment sets its button from the parameter at once, before any click handler exists.
-    softAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::softButton, softButton);
-    tubeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tubeButton, tubeButton);
-    tapeAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::tapeButton, tapeButton);
-    fuzzAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::fuzzButton, fuzzButton);
-    offConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::ofConsole, offConsoleButton);
-    uConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::uConsole, uConsoleButton);
-    aConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::aConsole, aConsoleButton);
-    sConsoleAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::sConsole, sConsoleButton);
-    powerAttachment = std::make_unique<ButtonAttachment> (vts, ParameterIDs::onButton, powerButton);
+    const auto attach = [&vts] (const char* parameterId, juce::Button& button)
+    { return std::make_unique<ToggleAttachment> (*vts.getParameter (parameterId), button); };
+
+    softAttachment = attach (ParameterIDs::softButton, softButton);
+    tubeAttachment = attach (ParameterIDs::tubeButton, tubeButton);
+    tapeAttachment = attach (ParameterIDs::tapeButton, tapeButton);
+    fuzzAttachment = attach (ParameterIDs::fuzzButton, fuzzButton);
+    offConsoleAttachment = attach (ParameterIDs::ofConsole, offConsoleButton);
+    uConsoleAttachment = attach (ParameterIDs::uConsole, uConsoleButton);
+    aConsoleAttachment = attach (ParameterIDs::aConsole, aConsoleButton);
+    sConsoleAttachment = attach (ParameterIDs::sConsole, sConsoleButton);
+    powerAttachment = attach (ParameterIDs::onButton, powerButton);
 }
 
 void MorvantaProcessorEditor::createKnobs (juce::AudioProcessorValueTreeState& vts)
@@ -126,6 +129,11 @@ void MorvantaProcessorEditor::createKnobs (juce::AudioProcessorValueTreeState& v
         createSlider (slider, suffix);
         createLabel (caption, text, &slider);
         attachment = std::make_unique<SliderAttachment> (vts, parameterId, slider);
+
+        // The attachment hands the value over later when the view is made on a thread the
+        // framework does not count as the message thread: by then DRIVE's handler would run.
+        const auto& parameter = *vts.getParameter (parameterId);
+        slider.setValue (parameter.convertFrom0to1 (parameter.getValue()), juce::dontSendNotification);
     };
 
     knob (cleanBassKnob, cleanBassLabel, cleanBassAttachment, "CLEAN BASS", ParameterIDs::cleanBass, " dB");
@@ -142,6 +150,24 @@ void MorvantaProcessorEditor::createConsoleCaption()
     consoleLabel.setJustificationType (juce::Justification::centredLeft);
     addAndMakeVisible (consoleLabel);
     consoleLabel.setColour (juce::Label::textColourId, blackQuelm);
+}
+
+void MorvantaProcessorEditor::showWhatPlays (juce::AudioProcessorValueTreeState& vts)
+{
+    // In drive-mode order: 0 Tape, 1 Soft, 2 Tube, 3 Disto, 4 Fuzz.
+    juce::Button* const modes[] = { &tapeButton, &softButton, &tubeButton, &distoButton, &fuzzButton };
+    // In console order: 1 "-", 2 "U", 3 "A", 4 "S", 5 "N".
+    juce::Button* const consoles[] = { &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton };
+
+    // Without notifications, the radio groups leave every other button of theirs dark and no
+    // handler or parameter hears of it.
+    if (const auto mode = processorRef.driveModeHeard(); GrainMath::isValidMode (mode))
+        modes[mode]->setToggleState (true, juce::dontSendNotification);
+
+    if (const auto console = processorRef.consoleIndex.load(); ConsoleLibrary::isValidIndex (console))
+        consoles[console - ConsoleLibrary::none]->setToggleState (true, juce::dontSendNotification);
+
+    powerButton.setToggleState (vts.getRawParameterValue (ParameterIDs::onButton)->load() >= 0.5f, juce::dontSendNotification);
 }
 
 void MorvantaProcessorEditor::assignHandlers()

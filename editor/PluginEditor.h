@@ -11,6 +11,7 @@
 #include "editor/Frame.h"
 #include "editor/Look.h"
 #include "editor/SpectrumAnalyzer.h"
+#include "editor/ToggleAttachment.h"
 
 class MorvantaProcessor;
 
@@ -20,8 +21,10 @@ class MorvantaProcessor;
     mode, power flag, console threshold and impulse responses). The host may resize it within
     450 x 175 to 1800 x 700 at a fixed aspect ratio; the processor remembers the last size.
 
-    Opening runs no handler: every attachment gives its control the parameter's value before any
-    click or value handler is assigned, so an editor opening changes nothing in the engine.
+    Opening runs no handler and changes nothing in the engine: the controls take their values
+    before any click or value handler is assigned. The drive-mode and console buttons show what
+    plays, which the parameters need not tell: Disto and "N" have none, and the engine never reads
+    the console parameters.
 
     The controls are public so that tests can drive them the way a user does. Message thread only.
 */
@@ -81,12 +84,11 @@ public:
     juce::TextButton offConsoleButton, uConsoleButton, aConsoleButton, sConsoleButton, nConsoleButton;
     juce::Label consoleLabel;
 
-    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
 
-    std::unique_ptr<ButtonAttachment> softAttachment, tubeAttachment, tapeAttachment, fuzzAttachment;
-    std::unique_ptr<ButtonAttachment> offConsoleAttachment, uConsoleAttachment, aConsoleAttachment, sConsoleAttachment;
-    std::unique_ptr<ButtonAttachment> powerAttachment;
+    std::unique_ptr<ToggleAttachment> softAttachment, tubeAttachment, tapeAttachment, fuzzAttachment;
+    std::unique_ptr<ToggleAttachment> offConsoleAttachment, uConsoleAttachment, aConsoleAttachment, sConsoleAttachment;
+    std::unique_ptr<ToggleAttachment> powerAttachment;
 
     juce::Slider cleanBassKnob;
     juce::Label cleanBassLabel;
@@ -123,11 +125,14 @@ private:
     /** Gives the drive-mode, console, power and preset buttons their texts, colours and images,
         shows them, makes clicks toggle them and puts the radio buttons in their groups. */
     void createButtons();
-    /** Binds the buttons that have a parameter to it; each takes the parameter's value at once. */
+    /** Binds the buttons that have a parameter to it, leaving them as they are. */
     void attachButtons (juce::AudioProcessorValueTreeState&);
     /** Makes the six knobs, each with its caption and its parameter's range and value. */
     void createKnobs (juce::AudioProcessorValueTreeState&);
     void createConsoleCaption();
+    /** Lights the button of the drive mode and of the console that play, and the power button
+        while the power parameter is on; every other button stays dark. */
+    void showWhatPlays (juce::AudioProcessorValueTreeState&);
     /** Click handlers of every button, the console caption's highlight and DRIVE's value handler. */
     void assignHandlers();
     /** Lets the host resize the window within the limits at the fixed aspect ratio, and opens it

@@ -337,18 +337,32 @@ void MorvantaProcessor::resetSignalState()
     mixer.reset();
 }
 
-void MorvantaProcessor::selectDriveMode()
+std::optional<int> MorvantaProcessor::driveModeOfParameters() const noexcept
 {
     // First one on wins, in this order; with none on the mode stays, which is how Disto (no
     // parameter of its own) stays selected.
     if (softValue.load() > onThreshold)
-        grain.driveMode.store (GrainMath::soft);
-    else if (tubeValue.load() > onThreshold)
-        grain.driveMode.store (GrainMath::tube);
-    else if (tapeValue.load() > onThreshold)
-        grain.driveMode.store (GrainMath::tape);
-    else if (fuzzValue.load() > onThreshold)
-        grain.driveMode.store (GrainMath::fuzz);
+        return GrainMath::soft;
+
+    if (tubeValue.load() > onThreshold)
+        return GrainMath::tube;
+
+    if (tapeValue.load() > onThreshold)
+        return GrainMath::tape;
+
+    if (fuzzValue.load() > onThreshold)
+        return GrainMath::fuzz;
+
+    return std::nullopt;
+}
+
+int MorvantaProcessor::driveModeHeard() const noexcept { return driveModeOfParameters().value_or (grain.driveMode.load()); }
+
+void MorvantaProcessor::selectDriveMode()
+{
+    // Only a parameter that is on writes: the editor's DISTO button writes the mode too.
+    if (const auto mode = driveModeOfParameters())
+        grain.driveMode.store (*mode);
 }
 
 float MorvantaProcessor::addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
@@ -66,6 +67,11 @@ public:
 
     /** Switches the spectrum feed off; the FIFO keeps its size and content. Message thread. */
     void closeSpectrumFeed();
+
+    /** The drive mode that plays from the next chunk on: the first mode parameter that is on
+        (Soft, Tube, Tape, Fuzz), else the mode the engine holds (Disto has no parameter). Any
+        thread. */
+    int driveModeHeard() const noexcept;
 
     /** Pushes the sum of the chunk's first mainInputChannels channels into the spectrum FIFO
         when the feed is on and the whole chunk fits, then raises analyserDataReady. Audio
@@ -137,6 +143,8 @@ private:
     /** The part of pushToSpectrumFeed that runs while the feed is on. Audio thread. */
     void copyToSpectrumFeed (const juce::AudioBuffer<float>& processed);
 
+    /** The mode the mode parameters choose, if any is on. */
+    std::optional<int> driveModeOfParameters() const noexcept;
     void selectDriveMode();
     /** Clears every filter, envelope and delay line of the chain after a non-finite output.
         Audio thread, allocation-free. */

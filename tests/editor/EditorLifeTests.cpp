@@ -151,36 +151,49 @@ TEST (EditorLife, OpeningRunsNoHandlerAndChangesNoParameter)
 
         EXPECT_EQ (parameterValues (processor), parametersBefore);
         EXPECT_TRUE (engineSettings (processor) == engineBefore);
+        // The buttons show what plays: "SoftButton" is on, so Soft plays from the next chunk on,
+        // and the console heard is "N", which has no parameter, while "OfConsole" is on.
         EXPECT_TRUE (editor->softButton.getToggleState());
-        EXPECT_TRUE (editor->offConsoleButton.getToggleState());
-        EXPECT_TRUE (editor->powerButton.getToggleState());
         EXPECT_FALSE (editor->distoButton.getToggleState());
-        EXPECT_FALSE (editor->nConsoleButton.getToggleState());
+        EXPECT_TRUE (editor->nConsoleButton.getToggleState());
+        EXPECT_FALSE (editor->offConsoleButton.getToggleState());
+        EXPECT_TRUE (editor->powerButton.getToggleState());
         EXPECT_EQ (editor->consoleLabel.findColour (juce::Label::textColourId), blackQuelm);
         EXPECT_EQ (editor->presetsButton.getButtonText(), "PRESETS");
     }
 
     EXPECT_EQ (parameterValues (processor), parametersBefore);
     EXPECT_TRUE (engineSettings (processor) == engineBefore);
+
+    // With every mode parameter off the engine keeps Disto, and DISTO alone is lit.
+    setPlain (processor, ParameterIDs::softButton, 0.0f);
+    OpenEditor editor (processor);
+    EditorTestSupport::pump();
+
+    for (auto* mode : { &editor->softButton, &editor->tubeButton, &editor->tapeButton, &editor->distoButton, &editor->fuzzButton })
+        EXPECT_EQ (mode->getToggleState(), mode == &editor->distoButton) << mode->getButtonText();
+
+    EXPECT_EQ (processor.grain.driveMode.load(), GrainMath::disto);
 }
 
-TEST (EditorLife, TwoModesOnAtOpeningLeaveOnlyTheLastAttachedOne)
+TEST (EditorLife, TwoModesOnAtOpeningShowTheOneHeardAndWriteNothing)
 {
     MorvantaProcessor processor;
     setPlain (processor, ParameterIDs::softButton, 1.0f);
     setPlain (processor, ParameterIDs::tubeButton, 1.0f);
     setPlain (processor, ParameterIDs::uConsole, 1.0f); // "OfConsole" stays on too
     processor.grain.driveMode.store (GrainMath::tape);
+    const auto parametersBefore = parameterValues (processor);
 
     OpenEditor editor (processor);
+    EditorTestSupport::pump();
 
-    // The radio groups switch the earlier buttons off, and their attachments write that back.
-    EXPECT_EQ (raw (processor, ParameterIDs::softButton), 0.0f);
-    EXPECT_EQ (raw (processor, ParameterIDs::tubeButton), 1.0f);
-    EXPECT_EQ (raw (processor, ParameterIDs::ofConsole), 0.0f);
-    EXPECT_EQ (raw (processor, ParameterIDs::uConsole), 1.0f);
-    EXPECT_FALSE (editor->softButton.getToggleState());
-    EXPECT_TRUE (editor->tubeButton.getToggleState());
+    // Soft comes first among the modes that are on, and no console was ever handed over.
+    EXPECT_TRUE (editor->softButton.getToggleState());
+    EXPECT_FALSE (editor->tubeButton.getToggleState());
+    EXPECT_TRUE (editor->offConsoleButton.getToggleState());
+    EXPECT_FALSE (editor->uConsoleButton.getToggleState());
+    EXPECT_EQ (parameterValues (processor), parametersBefore);
 
     // Still no handler ran: the engine's mode and console are untouched.
     EXPECT_EQ (processor.grain.driveMode.load(), GrainMath::tape);

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 #include "engine/PluginProcessor.h"
 #include "tests/support/MessageLoop.h"
+#include "tests/support/ScreenPixels.h"
+#include "tests/support/Signals.h"
 #include "tools/host/HostWindow.h"
 #include "tools/host/HostedPlugin.h"
 #include "tools/host/PacedAudioThread.h"
+#include "tools/host/SavedStateEdit.h"
 
 using MessageLoop::pump;
 
@@ -91,6 +95,60 @@ void grabScreen (const juce::String& name)
 
     if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (MORVANTA_TEST_OUTPUT_DIR).getChildFile (name).getFullPathName() }))
         grab.waitForProcessToFinish (10000);
+}
+/** An instance of the built bundle with a saved state restored, then prepared as a host does. */
+std::unique_ptr<juce::AudioPluginInstance> restoredInstance (const juce::MemoryBlock& state)
+{
+    juce::String error;
+    auto plugin = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+
+    if (plugin != nullptr)
+    {
+        plugin->setStateInformation (state.getData(), (int) state.getSize());
+        plugin->prepareToPlay (rate, block);
+    }
+
+    return plugin;
+}
+
+/** The drive-mode and console buttons of a 900 x 350 window, where its layout places them. */
+const std::pair<const char*, juce::Rectangle<int>> modeAndConsoleButtons[] = {
+    { "SOFT", { 255, 52, 72, 36 } },
+    { "TUBE", { 334, 52, 72, 36 } },
+    { "TAPE", { 414, 52, 72, 36 } },
+    { "DISTO", { 493, 52, 72, 36 } },
+    { "FUZZ", { 572, 52, 72, 36 } },
+    { "-", { 334, 314, 33, 33 } },
+    { "U", { 384, 314, 33, 33 } },
+    { "A", { 433, 314, 33, 33 } },
+    { "S", { 483, 314, 33, 33 } },
+    { "N", { 532, 314, 33, 33 } },
+};
+
+/** The buttons of the open window that show lit, read off the screen: a lit button's caption is
+    orange, an unlit one's grey, and the middle of each button holds its caption alone. */
+std::set<juce::String> litButtons (HostWindow& host)
+{
+    ScreenPixels::movePointerAway();
+    pump (300);
+    const auto screen = ScreenPixels::grab (host.window.getScreenBounds());
+    std::set<juce::String> lit;
+
+    for (const auto& [name, bounds] : modeAndConsoleButtons)
+    {
+        int orange = 0;
+        const auto middle = bounds.reduced (bounds.getWidth() / 4, bounds.getHeight() / 4);
+
+        for (int y = middle.getY(); y < middle.getBottom(); ++y)
+            for (int x = middle.getX(); x < middle.getRight(); ++x)
+                if (const auto c = screen.getPixelAt (x, y); c.getRed() >= 160 && c.getRed() - c.getBlue() >= 90)
+                    ++orange;
+
+        if (orange >= 4)
+            lit.insert (name);
+    }
+
+    return lit;
 }
 } // namespace
 
@@ -233,4 +291,93 @@ TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
         EXPECT_NEAR (after[(size_t) i], expectedValues[(size_t) i], 1.0e-6f) << plugin->getParameters()[i]->getName (64);
 
     plugin->releaseResources();
+}
+
+TEST (HostedEditor, OpensShowingTheDriveModeAndTheConsoleThatPlay)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    // A project saved in Disto with console "N", neither of which has a parameter: every mode and
+    // console parameter is off.
+    juce::String error;
+    auto original = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    ASSERT_NE (original, nullptr) << error;
+
+    for (const auto* name : { "Soft Button", "Of Console" })
+        HostedPlugin::findParameter (*original, name)->setValueNotifyingHost (0.0f);
+
+    const auto inDisto = SavedStateEdit::withEngineAttribute (*original, "driveMode", '3');
+    original->setStateInformation (inDisto.getData(), (int) inDisto.getSize());
+    const auto saved = SavedStateEdit::withEngineAttribute (*original, "consoleIndex", '5');
+
+    auto plugin = restoredInstance (saved);
+    ASSERT_NE (plugin, nullptr);
+
+    // Opened, and opened again in the same session.
+    for (int opening = 0; opening < 2; ++opening)
+    {
+        HostWindow host (*plugin);
+        ASSERT_NE (host.editor, nullptr);
+        EXPECT_EQ (litButtons (host), (std::set<juce::String>{ "DISTO", "N" })) << "opening " << opening;
+    }
+
+    plugin->releaseResources();
+}
+
+TEST (HostedEditor, OpeningChangesNothingHeardWhenTheConsoleParametersDisagree)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    // Console "U" plays while "Of Console" is on, as after automation with no window open.
+    juce::String error;
+    auto original = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    ASSERT_NE (original, nullptr) << error;
+    const auto saved = SavedStateEdit::withEngineAttribute (*original, "consoleIndex", '2');
+
+    // Two instances of that project hear the same input; only the first opens its window.
+    std::unique_ptr<juce::AudioPluginInstance> instances[2];
+
+    for (auto& p : instances)
+    {
+        p = restoredInstance (saved);
+        ASSERT_NE (p, nullptr);
+    }
+
+    const int length = (int) rate / block * block;
+    const auto input = Signals::make (2, 2 * length, [] (int, int i)
+        { return Signals::sine (110.0, rate, i, 0.25f) + Signals::sine (1000.0, rate, i, 0.125f); });
+    juce::AudioBuffer<float> heard[2] = { input, input };
+
+    const auto render = [&] (int from)
+    {
+        juce::MidiBuffer midi;
+
+        for (int start = from; start < from + length; start += block)
+            for (int i = 0; i < 2; ++i)
+            {
+                juce::AudioBuffer<float> view (heard[i].getArrayOfWritePointers(), 2, start, block);
+                instances[i]->processBlock (view, midi);
+            }
+    };
+
+    render (0);
+    HostWindow host (*instances[0]);
+    ASSERT_NE (host.editor, nullptr);
+    const auto lit = litButtons (host);
+    render (length);
+
+    EXPECT_TRUE (lit.count ("U") == 1 && lit.count ("-") == 0) << "the window shows the console heard";
+    const auto peak = heard[1].getMagnitude (0, 2 * length);
+    float worst = 0.0f;
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 2 * length; ++i)
+            worst = juce::jmax (worst, std::abs (heard[0].getSample (ch, i) - heard[1].getSample (ch, i)));
+
+    EXPECT_LE (worst, 1.0e-6f * peak) << "the instance whose window opened sounds as the other";
+
+    for (auto& p : instances)
+        p->releaseResources();
 }

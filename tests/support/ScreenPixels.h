@@ -1,0 +1,15 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+/** What the X server shows, read through a connection of the test's own, so that a plug-in's
+    window embedded by the host can be looked at as a user sees it. */
+namespace ScreenPixels
+{
+/** The pixels of an area of the screen (screen coordinates); an empty image without a display. */
+juce::Image grab (juce::Rectangle<int> area);
+
+/** Puts the pointer in the screen's bottom right corner, off any window a test opens, so that no
+    control shows the pointer over it. */
+void movePointerAway();
+} // namespace ScreenPixels
