@@ -28,14 +28,4 @@ juce::Image grab (juce::Rectangle<int> area)
     XCloseDisplay (display);
     return result;
 }
-
-void movePointerAway()
-{
-    if (auto* display = XOpenDisplay (nullptr))
-    {
-        const auto screen = DefaultScreen (display);
-        XWarpPointer (display, None, DefaultRootWindow (display), 0, 0, 0, 0, DisplayWidth (display, screen) - 1, DisplayHeight (display, screen) - 1);
-        XCloseDisplay (display);
-    }
-}
 } // namespace ScreenPixels

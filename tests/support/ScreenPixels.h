@@ -8,8 +8,4 @@ namespace ScreenPixels
 {
 /** The pixels of an area of the screen (screen coordinates); an empty image without a display. */
 juce::Image grab (juce::Rectangle<int> area);
-
-/** Puts the pointer in the screen's bottom right corner, off any window a test opens, so that no
-    control shows the pointer over it. */
-void movePointerAway();
 } // namespace ScreenPixels
