@@ -9,19 +9,30 @@ namespace
     same size could never release it. */
 juce::SpinLock pushLock;
 std::atomic<const void*> pushOwner{ nullptr };
-std::atomic<int> pushes{ 0 };
+std::atomic<bool> locking{ true };
 
-bool isLoaderQueue (const juce::AbstractFifo& fifo) noexcept { return fifo.getTotalSize() == ConvolutionLoader::capacity; }
+bool isLoaderQueue (const juce::AbstractFifo& fifo) noexcept { return locking.load() && fifo.getTotalSize() == ConvolutionLoader::capacity; }
 } // namespace
 
 ConvolutionLoader::ConvolutionLoader()
     : queue (capacity)
 {
+    // Resetting a convolution pushes one command. No stage can push yet: if the lock is still
+    // held afterwards, this build's completion of the write escaped the wrap.
+    juce::dsp::Convolution probe{ juce::dsp::Convolution::Latency{ 0 }, queue };
+    probe.reset();
+
+    if (pushOwner.load() != nullptr)
+    {
+        locking.store (false);
+        pushOwner.store (nullptr);
+        pushLock.exit();
+    }
 }
 
 ConvolutionLoader::~ConvolutionLoader() = default;
 
-int ConvolutionLoader::lockedPushes() noexcept { return pushes.load(); }
+bool ConvolutionLoader::writesAreLocked() noexcept { return locking.load(); }
 
 //==============================================================================
 // The framework's FIFO reserves a slot in AbstractFifo::write and completes the write when the
@@ -39,7 +50,6 @@ extern "C"
         {
             pushLock.enter();
             pushOwner.store (juce::Thread::getCurrentThreadId());
-            pushes.fetch_add (1);
         }
 
         return __real__ZN4juce12AbstractFifo5writeEi (fifo, numToWrite);
@@ -49,7 +59,7 @@ extern "C"
     {
         __real__ZN4juce12AbstractFifo13finishedWriteEi (fifo, numWritten);
 
-        if (isLoaderQueue (*fifo) && pushOwner.load() == juce::Thread::getCurrentThreadId())
+        if (pushOwner.load() == juce::Thread::getCurrentThreadId() && isLoaderQueue (*fifo))
         {
             pushOwner.store (nullptr);
             pushLock.exit();

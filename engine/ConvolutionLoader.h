@@ -27,9 +27,11 @@ public:
         the module (the spectrum feed's holds a second of audio) takes the queue's lock. */
     static constexpr int capacity = 1021;
 
-    /** Commands pushed onto the queue since the module was loaded, each under the lock. Any
-        thread; for tests, which check that the wrapping is in place. */
-    static int lockedPushes() noexcept;
+    /** True when writes to the queue take the lock: the build completes the framework's FIFO
+        writes where the link wraps them (an optimised build does). The first loader made finds
+        out by pushing one command; an unoptimised build pushes without the lock, as the
+        framework itself does, rather than never releasing it. Any thread. */
+    static bool writesAreLocked() noexcept;
 
     juce::dsp::ConvolutionMessageQueue queue;
 
