@@ -28,13 +28,7 @@ void ConsoleConvolution::prepare (const juce::dsp::ProcessSpec& spec)
     // convolution before its preparation, which builds the engine from it at once: the console
     // is right from the first sample, whatever the loader thread's timing. So does the response
     // the convolution plays when the rate changes, worked out afresh for the new rate.
-    readyResponseForRate (spec.sampleRate);
-
-    {
-        const juce::SpinLock::ScopedLockType lock (irLock);
-        handOverPendingResponse();
-    }
-
+    handOverResponseForRate (spec.sampleRate);
     convolution.prepare (spec);
     ownEngineInUse = responseHandedOver;
 
@@ -109,7 +103,7 @@ void ConsoleConvolution::publishImpulseResponse (juce::AudioBuffer<float> respon
     ownResponsePublished.store (true);
 }
 
-void ConsoleConvolution::readyResponseForRate (double sampleRate)
+void ConsoleConvolution::handOverResponseForRate (double sampleRate)
 {
     const std::lock_guard<std::mutex> publication (responseMutex);
     rateForResponses = sampleRate;
@@ -124,6 +118,8 @@ void ConsoleConvolution::readyResponseForRate (double sampleRate)
         pendingEngineRate = sampleRate;
         irPending = true;
     }
+
+    handOverPendingResponse();
 }
 
 void ConsoleConvolution::applyRequestedThreshold()

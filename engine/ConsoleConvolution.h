@@ -124,7 +124,9 @@ public:
 
 private:
     void applyRequestedThreshold();
-    void readyResponseForRate (double sampleRate);
+    /** At preparation: works the published response out for the new rate if it is not yet,
+        and hands any waiting one to the convolution, whose preparation then builds it. */
+    void handOverResponseForRate (double sampleRate);
     void takePendingImpulseResponse();
     bool handOverPendingResponse();
     bool awaitsOwnEngine() const noexcept;

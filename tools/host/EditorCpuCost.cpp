@@ -3,8 +3,6 @@
 // CPU time (every thread, user and system) over wall time with the editor closed and open in
 // turn. Needs an X display (scripts/common.sh's ensure_display starts Xvfb).
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 
@@ -12,6 +10,7 @@
 #include "tools/host/HostWindow.h"
 #include "tools/host/HostedPlugin.h"
 #include "tools/host/PacedAudioThread.h"
+#include "tools/host/ProcessUsage.h"
 
 namespace juce
 {
@@ -85,15 +84,6 @@ private:
     float b0 = 0.0f, b1 = 0.0f, b2 = 0.0f;
 };
 
-double processSeconds()
-{
-    rusage usage{};
-    getrusage (RUSAGE_SELF, &usage);
-    const auto seconds = [] (const timeval& t)
-    { return (double) t.tv_sec + 1.0e-6 * (double) t.tv_usec; };
-    return seconds (usage.ru_utime) + seconds (usage.ru_stime);
-}
-
 /** Runs the message loop for the given wall time, blocking between events as an application's
     loop does, and returns the process's CPU use over it in percent of one core. */
 double measure (double seconds)
@@ -105,7 +95,7 @@ double measure (double seconds)
     } wake;
     wake.startTimer (100);
 
-    const auto cpuBefore = processSeconds();
+    const auto cpuBefore = ProcessUsage::now().cpuSeconds;
     const auto began = std::chrono::steady_clock::now();
     const auto end = began + std::chrono::duration<double> (seconds);
 
@@ -113,7 +103,7 @@ double measure (double seconds)
         juce::dispatchNextMessageOnSystemQueue (false);
 
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - began;
-    return 100.0 * (processSeconds() - cpuBefore) / wall.count();
+    return 100.0 * (ProcessUsage::now().cpuSeconds - cpuBefore) / wall.count();
 }
 
 void set (juce::AudioPluginInstance& plugin, const char* name, const char* text)

@@ -5,14 +5,13 @@
 // the host's message loop waits for events. With --play, one thread also processes every instance
 // at the pace of real time, as a host's audio thread does.
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <thread>
 
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/ProcessUsage.h"
 #include "tools/host/SavedStateEdit.h"
 
 namespace
@@ -49,21 +48,6 @@ bool parse (int argc, char** argv, Options& options)
 
     return options.instances > 0 && options.seconds > 0.0;
 }
-
-struct Usage
-{
-    double cpuSeconds = 0.0;
-    double contextSwitches = 0.0;
-
-    static Usage now()
-    {
-        rusage usage{};
-        getrusage (RUSAGE_SELF, &usage); // every thread of the process, ended ones included
-        const auto seconds = [] (const timeval& t)
-        { return (double) t.tv_sec + 1.0e-6 * (double) t.tv_usec; };
-        return { seconds (usage.ru_utime) + seconds (usage.ru_stime), (double) (usage.ru_nvcsw + usage.ru_nivcsw) };
-    }
-};
 
 int threadCount()
 {
@@ -191,11 +175,11 @@ int main (int argc, char** argv)
         // of its own for each instance (parameter dispatch at 60 Hz), which a host of another
         // make does not have and which are no cost of the plug-in's.
         const auto threadsAtStart = switchesPerThread();
-        const auto before = Usage::now();
+        const auto before = ProcessUsage::now();
         const auto began = std::chrono::steady_clock::now();
         std::this_thread::sleep_for (std::chrono::duration<double> (options.seconds));
         const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - began;
-        const auto after = Usage::now();
+        const auto after = ProcessUsage::now();
         std::printf ("over %.1f s: %.2f %% of one core, %.0f context switches a second\n",
             wall.count(),
             100.0 * (after.cpuSeconds - before.cpuSeconds) / wall.count(),
