@@ -50,12 +50,14 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     frame.addAndMakeVisible (analyser);
 
     sizeWindow();
+    processorRef.stateRestored.addChangeListener (this);
     processorRef.openSpectrumFeed();
     repaint();
 }
 
 MorvantaProcessorEditor::~MorvantaProcessorEditor()
 {
+    processorRef.stateRestored.removeChangeListener (this);
     juce::PopupMenu::dismissAllActiveMenus();
     stopTimer();
     // The power button is declared after its attachment and would go first otherwise.
@@ -108,8 +110,8 @@ void MorvantaProcessorEditor::createButtons()
 
 void MorvantaProcessorEditor::attachButtons (juce::AudioProcessorValueTreeState& vts)
 {
-    const auto attach = [&vts] (const char* parameterId, juce::Button& button)
-    { return std::make_unique<ToggleAttachment> (*vts.getParameter (parameterId), button); };
+    const auto attach = [this, &vts] (const char* parameterId, juce::Button& button)
+    { return std::make_unique<ToggleAttachment> (*vts.getParameter (parameterId), button, processorRef.restoringState); };
 
     softAttachment = attach (ParameterIDs::softButton, softButton);
     tubeAttachment = attach (ParameterIDs::tubeButton, tubeButton);
@@ -169,6 +171,8 @@ void MorvantaProcessorEditor::showWhatPlays (juce::AudioProcessorValueTreeState&
 
     powerButton.setToggleState (vts.getRawParameterValue (ParameterIDs::onButton)->load() >= 0.5f, juce::dontSendNotification);
 }
+
+void MorvantaProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster*) { showWhatPlays (processorRef.parameters); }
 
 void MorvantaProcessorEditor::assignHandlers()
 {

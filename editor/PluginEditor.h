@@ -24,11 +24,12 @@ class MorvantaProcessor;
     Opening runs no handler and changes nothing in the engine: the controls take their values
     before any click or value handler is assigned. The drive-mode and console buttons show what
     plays, which the parameters need not tell: Disto and "N" have none, and the engine never reads
-    the console parameters.
+    the console parameters. A state the host restores while the window is open is shown by the
+    same rule once it has been applied, and its parameter changes run no button handler.
 
     The controls are public so that tests can drive them the way a user does. Message thread only.
 */
-class MorvantaProcessorEditor : public juce::AudioProcessorEditor, public juce::Slider::Listener, public juce::Timer
+class MorvantaProcessorEditor : public juce::AudioProcessorEditor, public juce::Slider::Listener, public juce::Timer, private juce::ChangeListener
 {
 public:
     MorvantaProcessorEditor (MorvantaProcessor&, juce::AudioProcessorValueTreeState&);
@@ -133,6 +134,8 @@ private:
     /** Lights the button of the drive mode and of the console that play, and the power button
         while the power parameter is on; every other button stays dark. */
     void showWhatPlays (juce::AudioProcessorValueTreeState&);
+    /** A restored state has been applied: shows what it plays. */
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
     /** Click handlers of every button, the console caption's highlight and DRIVE's value handler. */
     void assignHandlers();
     /** Lets the host resize the window within the limits at the fixed aspect ratio, and opens it

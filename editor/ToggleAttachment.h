@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 /**
@@ -15,19 +17,28 @@
 
     Afterwards a parameter change sets the toggle with a click notification (message thread,
     delivered there from other threads), and a click writes the toggle state to the parameter as
-    a complete gesture. Message thread.
+    a complete gesture. A change made while `restoring` is raised (a host restoring a state) sets
+    the toggle silently, however late it arrives: a restore plays its own console and mode, which
+    the handlers must not switch, and the editor shows them once it has ended. Message thread.
 */
-class ToggleAttachment : private juce::Button::Listener
+class ToggleAttachment : private juce::Button::Listener, private juce::AudioProcessorParameter::Listener
 {
 public:
-    ToggleAttachment (juce::RangedAudioParameter& parameter, juce::Button& button);
+    ToggleAttachment (juce::RangedAudioParameter& parameter, juce::Button& button, const std::atomic<bool>& restoring);
     ~ToggleAttachment() override;
 
 private:
     void setToggle (float value);
     void buttonClicked (juce::Button*) override;
+    void parameterValueChanged (int, float) override;
+    void parameterGestureChanged (int, bool) override {}
 
+    juce::RangedAudioParameter& parameter;
     juce::Button& button;
+    const std::atomic<bool>& restoring;
+    /** Raised by a restore's change made off the message thread, whose toggle arrives later
+        through the message loop; lowered when it has. */
+    std::atomic<bool> silentUpdatePending{ false };
     juce::ParameterAttachment attachment;
     bool settingToggle = false;
 

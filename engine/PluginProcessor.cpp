@@ -185,17 +185,24 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (! restored.isValid())
         return;
 
+    restoringState.store (true);
     applyStateTree (restored);
 
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
     if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
         grain.driveMode.store (savedMode[0] - '0');
 
-    // Applied after the parameters, so its threshold follows the restored Drive, and an open
-    // editor's console buttons (which react to the parameters) cannot leave another console
-    // behind. Without an index (older or foreign states) the stage stays as it is.
+    // Applied after the parameters, so its threshold follows the restored Drive. Without an
+    // index (older or foreign states) the stage stays as it is.
     if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex (savedConsole[0] - '0'))
         restoreConsole (savedConsole[0] - '0');
+
+    restoringState.store (false);
+
+    if (auto* messages = juce::MessageManager::getInstanceWithoutCreating(); messages != nullptr && messages->isThisTheMessageThread())
+        stateRestored.sendSynchronousChangeMessage();
+    else
+        stateRestored.sendChangeMessage();
 }
 
 void MorvantaProcessor::restoreConsole (int index)

@@ -89,6 +89,16 @@ public:
         state, which some hosts ask for from other threads. */
     std::atomic<int> consoleIndex{ 1 };
 
+    /** Raised while setStateInformation applies a state, on whichever thread the host restores
+        it: an open window tells the parameter changes of a restore by it from a click, host
+        automation or a preset, and only shows them. Read by the window's button bindings. */
+    std::atomic<bool> restoringState{ false };
+
+    /** Tells an open window that a restored state has been applied, so that it shows what now
+        plays: at once when the host restores on the message thread, else through the message
+        loop, after the button updates the restore queued there. */
+    juce::ChangeBroadcaster stateRestored;
+
     juce::AudioProcessorValueTreeState parameters;
 
     ConsoleConvolution console;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "editor/Palette.h"
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ConsoleWav.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/support/ScratchFolder.h"
 
 using EditorTestSupport::OpenEditor;
@@ -146,6 +149,30 @@ TEST (ConsoleButtons, ParametersReachTheStageOnlyWhileAnEditorIsOpen)
     setPlain (processor, ParameterIDs::ofConsole, 1.0f);
     EXPECT_FALSE (processor.console.off.load());
     EXPECT_EQ (processor.consoleIndex.load(), 4);
+}
+
+TEST (ConsoleButtons, AStateRestoredOffTheMessageThreadPlaysAndShowsItsOwnConsole)
+{
+    MorvantaProcessor processor;
+    OpenEditor editor (processor);
+    editor.showOnDesktop();
+    editor.click (editor->aConsoleButton);
+
+    // "U" stored while "Of Console" is on, as after automation with no window open. Restored
+    // off the message thread, the buttons hear of its parameters only through the message loop.
+    MorvantaProcessor saved;
+    saved.consoleIndex.store (2);
+    juce::MemoryBlock state;
+    saved.getStateInformation (state);
+    std::thread ([&]
+        { processor.setStateInformation (state.getData(), (int) state.getSize()); })
+        .join();
+    MessageLoop::pump (100);
+
+    EXPECT_EQ (processor.consoleIndex.load(), 2);
+    EXPECT_FALSE (processor.console.off.load()) << "the late \"Of Console\" switched the console off";
+    EXPECT_TRUE (editor->uConsoleButton.getToggleState());
+    EXPECT_FALSE (editor->offConsoleButton.getToggleState() || editor->aConsoleButton.getToggleState());
 }
 
 TEST (ConsoleCaption, LightsWhileTheUserPointsAtAConsoleButNotAtOff)
