@@ -5,8 +5,8 @@
 
 #include "engine/PluginProcessor.h"
 #include "tests/support/MessageLoop.h"
-#include "tests/support/ScreenPixels.h"
 #include "tests/support/Signals.h"
+#include "tools/display/ScreenPixels.h"
 #include "tools/host/HostWindow.h"
 #include "tools/host/HostedPlugin.h"
 #include "tools/host/PacedAudioThread.h"

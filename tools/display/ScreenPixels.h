@@ -2,7 +2,7 @@
 
 #include <juce_graphics/juce_graphics.h>
 
-/** What the X server shows, read through a connection of the test's own, so that a plug-in's
+/** What the X server shows, read through a connection of the caller's own, so that a plug-in's
     window embedded by the host can be looked at as a user sees it. */
 namespace ScreenPixels
 {

@@ -1,4 +1,4 @@
-#include "tests/support/ScreenPixels.h"
+#include "tools/display/ScreenPixels.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
