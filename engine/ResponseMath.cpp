@@ -1,7 +1,6 @@
 #include "engine/ResponseMath.h"
 
 #include <cmath>
-#include <complex>
 
 namespace ResponseMath
 {
@@ -11,7 +10,20 @@ namespace
     constexpr float silenceDb = -80.0f;
     constexpr float normalisedEnergy = 0.125f; // square root of the energy a normalised channel keeps
     constexpr float negligibleEnergy = 1.0e-8f;
-    constexpr int alignmentPoints = 16;
+
+    // A fit matches the 48 kHz response at points spaced evenly in pitch, as an ear weighs tone:
+    // the octaves below 1 kHz, where most of a mix's energy lies, count as much as those above.
+    constexpr double lowestFittedHz = 20.0;
+    constexpr double pointsPerOctave = 48.0;
+
+    // Enough taps to play the 48 kHz response's delays, which fall between the samples of a rate
+    // that is no multiple of 48 kHz, to 16 kHz within a few tenths of a dB and a degree or two.
+    constexpr int minimumTaps = 16;
+
+    // Added to the normal equations' diagonal (the mean power over the points is 1): it moves the
+    // fit by less than a hundredth of a dB in band, and keeps the taps finite and small where the
+    // band is a sliver of the rate's spectrum and nothing above 20 kHz is matched (384 kHz).
+    constexpr double tapEnergyWeight = 1.0e-7;
 } // namespace
 
 juce::AudioBuffer<float> fitChannels (const juce::AudioBuffer<float>& response)
@@ -102,40 +114,135 @@ float normalisationGain (const juce::AudioBuffer<float>& response)
     return loudest < negligibleEnergy ? 1.0f : normalisedEnergy / std::sqrt (loudest);
 }
 
-double powerGainAt (const juce::AudioBuffer<float>& response, double hz, double rate)
+std::complex<double> transferAt (const float* samples, int length, double hz, double rate)
 {
     const auto step = std::polar (1.0, -juce::MathConstants<double>::twoPi * hz / rate);
-    double power = 0.0;
+    std::complex<double> sum, turn (1.0);
 
-    for (int ch = 0; ch < response.getNumChannels(); ++ch)
-    {
-        std::complex<double> sum, turn (1.0);
+    for (int i = 0; i < length; ++i, turn *= step)
+        sum += static_cast<double> (samples[i]) * turn;
 
-        for (int i = 0; i < response.getNumSamples(); ++i, turn *= step)
-            sum += static_cast<double> (response.getSample (ch, i)) * turn;
-
-        power += std::norm (sum);
-    }
-
-    return power;
+    return sum;
 }
 
-double alignmentGain (const juce::AudioBuffer<float>& response, double rate)
+std::complex<double> transferAt (const juce::AudioBuffer<float>& response, int channel, double hz, double rate)
 {
-    const auto high = juce::jmin (alignmentHighHz, 0.25 * rate);
-    const auto low = juce::jmin (alignmentLowHz, high);
-    double sum = 0.0;
+    return transferAt (response.getReadPointer (channel), response.getNumSamples(), hz, rate);
+}
 
-    for (int i = 0; i < alignmentPoints; ++i)
-        sum += powerGainAt (response, low * std::pow (high / low, i / (alignmentPoints - 1.0)), rate);
+double fittedBandHz (double rate)
+{
+    return juce::jmin (audibleBandHz, maxBandFraction * rate);
+}
 
-    return sum / alignmentPoints;
+int fittedLength (double samplesAtRate)
+{
+    const auto length = juce::roundToInt (juce::jmax (1.0, samplesAtRate));
+    return length == 1 ? 1 : juce::jmax (length, minimumTaps);
+}
+
+std::vector<double> solveSymmetric (std::vector<double> matrix, std::vector<double> rhs)
+{
+    const auto n = rhs.size();
+
+    // Cholesky, L L^T = matrix, L kept in the lower triangle.
+    for (size_t j = 0; j < n; ++j)
+    {
+        auto diagonal = matrix[j * n + j];
+
+        for (size_t k = 0; k < j; ++k)
+            diagonal -= matrix[j * n + k] * matrix[j * n + k];
+
+        if (! (diagonal > 0.0))
+            return std::vector<double> (n, 0.0);
+
+        const auto pivot = std::sqrt (diagonal);
+        matrix[j * n + j] = pivot;
+
+        for (size_t i = j + 1; i < n; ++i)
+        {
+            auto sum = matrix[i * n + j];
+
+            for (size_t k = 0; k < j; ++k)
+                sum -= matrix[i * n + k] * matrix[j * n + k];
+
+            matrix[i * n + j] = sum / pivot;
+        }
+    }
+
+    for (size_t i = 0; i < n; ++i)
+    {
+        for (size_t k = 0; k < i; ++k)
+            rhs[i] -= matrix[i * n + k] * rhs[k];
+
+        rhs[i] /= matrix[i * n + i];
+    }
+
+    for (size_t i = n; i-- > 0;)
+    {
+        for (size_t k = i + 1; k < n; ++k)
+            rhs[i] -= matrix[k * n + i] * rhs[k];
+
+        rhs[i] /= matrix[i * n + i];
+    }
+
+    return rhs;
+}
+
+std::vector<double> fitTaps (const float* reference, int referenceLength, double rate, int taps, double bandHz, double ridge)
+{
+    const auto n = static_cast<size_t> (taps);
+    const auto lowHz = juce::jmin (lowestFittedHz, 0.5 * bandHz);
+    const auto points = juce::jmax (2, static_cast<int> (std::ceil (pointsPerOctave * std::log2 (bandHz / lowHz))));
+
+    // The squared error summed over the points, with every tap real, makes a Gram matrix that
+    // depends only on the taps' distance (Toeplitz): one correlation per distance.
+    std::vector<double> correlation (n, 0.0), projection (n, 0.0);
+
+    for (int p = 0; p < points; ++p)
+    {
+        const auto hz = lowHz * std::pow (bandHz / lowHz, p / (points - 1.0));
+        const auto target = transferAt (reference, referenceLength, hz, referenceRate);
+
+        for (size_t i = 0; i < n; ++i)
+        {
+            const auto turn = std::polar (1.0, juce::MathConstants<double>::twoPi * hz * static_cast<double> (i) / rate);
+            correlation[i] += turn.real() / points;
+            projection[i] += (target * turn).real() / points;
+        }
+    }
+
+    std::vector<double> gram (n * n);
+
+    for (size_t i = 0; i < n; ++i)
+    {
+        for (size_t j = 0; j < n; ++j)
+            gram[i * n + j] = correlation[i > j ? i - j : j - i];
+
+        gram[i * n + i] += ridge;
+    }
+
+    return solveSymmetric (std::move (gram), std::move (projection));
+}
+
+juce::AudioBuffer<float> refit (const juce::AudioBuffer<float>& reference, double rate, int taps)
+{
+    juce::AudioBuffer<float> fitted (reference.getNumChannels(), taps);
+
+    for (int ch = 0; ch < reference.getNumChannels(); ++ch)
+    {
+        const auto solution = fitTaps (reference.getReadPointer (ch), reference.getNumSamples(), rate, taps, fittedBandHz (rate), tapEnergyWeight);
+
+        for (int i = 0; i < taps; ++i)
+            fitted.setSample (ch, i, static_cast<float> (solution[(size_t) i]));
+    }
+
+    return fitted;
 }
 
 juce::AudioBuffer<float> forRate (const juce::AudioBuffer<float>& decoded, double decodedRate, double processRate)
 {
     const auto trimmed = trimSilence (fitChannels (decoded));
-
     auto reference = resample (trimmed, decodedRate, referenceRate);
     const auto referenceGain = normalisationGain (reference);
 
@@ -145,14 +252,6 @@ juce::AudioBuffer<float> forRate (const juce::AudioBuffer<float>& decoded, doubl
     if (processRate == referenceRate)
         return reference;
 
-    auto played = resample (trimmed, decodedRate, processRate);
-
-    const auto wanted = alignmentGain (reference, referenceRate);
-    const auto has = alignmentGain (played, processRate);
-
-    // A response with nothing in the band is left as the convolution would leave it.
-    const auto gain = has > 0.0 && wanted > 0.0 ? static_cast<float> (std::sqrt (wanted / has)) : normalisationGain (played);
-    played.applyGain (gain);
-    return played;
+    return refit (reference, processRate, fittedLength (trimmed.getNumSamples() * processRate / decodedRate));
 }
 } // namespace ResponseMath

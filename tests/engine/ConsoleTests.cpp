@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <set>
 #include <thread>
 
@@ -321,6 +322,31 @@ TEST (ConsoleStage, SoundsAlikeAtEveryRateAndAt48kHzAsTheConvolutionNormalisedIt
 
     for (const double rate : { 44100.0, 96000.0, 192000.0 })
         EXPECT_NEAR (levelDbAt (rate), at48, 0.5) << rate << " Hz";
+
+    // Its tone too: the response worked out for a rate has the 48 kHz one's gain and phase, the
+    // delay in seconds included, from the bass to 16 kHz.
+    const auto gainAt = [] (const juce::AudioBuffer<float>& response, double hz, double rate)
+    {
+        std::complex<double> sum;
+
+        for (int i = 0; i < response.getNumSamples(); ++i)
+            sum += (double) response.getSample (0, i) * std::polar (1.0, -juce::MathConstants<double>::twoPi * hz * i / rate);
+
+        return sum;
+    };
+    const auto reference = ResponseMath::forRate (decoded, decodedRate, 48000.0);
+
+    for (const double rate : { 44100.0, 88200.0, 192000.0 })
+    {
+        const auto played = ResponseMath::forRate (decoded, decodedRate, rate);
+
+        for (const double hz : { 100.0, 1000.0, 4000.0, 8000.0, 12500.0, 16000.0 })
+        {
+            const auto ratio = gainAt (played, hz, rate) / gainAt (reference, hz, 48000.0);
+            EXPECT_NEAR (juce::Decibels::gainToDecibels (std::abs (ratio)), 0.0, 0.5) << rate << " Hz, at " << hz << " Hz";
+            EXPECT_NEAR (juce::radiansToDegrees (std::arg (ratio)), 0.0, 5.0) << rate << " Hz, at " << hz << " Hz";
+        }
+    }
 
     // At 48 kHz the convolution plays, to the bit, what it made of the decoded response when it
     // resampled and normalised it itself.
