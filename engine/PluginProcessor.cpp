@@ -319,7 +319,18 @@ void MorvantaProcessor::releaseResources() {}
 
 void MorvantaProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    processGuarded (buffer, false);
+}
+
+void MorvantaProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    processGuarded (buffer, true);
+}
+
+void MorvantaProcessor::processGuarded (juce::AudioBuffer<float>& buffer, bool bypassedByHost)
+{
     const juce::ScopedNoDenormals noDenormals;
+    hostBypassed = bypassedByHost;
 
     SignalGuard::replaceNonFinite (buffer);
 
@@ -436,7 +447,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     juce::dsp::AudioBlock<float> cleanBlock (cleanCopy);
     const juce::dsp::ProcessContextReplacing<float> cleanContext (cleanBlock);
 
-    const float powerTarget = off ? 0.0f : 1.0f;
+    const float powerTarget = off || hostBypassed ? 0.0f : 1.0f;
 
     if (! bypassMixInitialised)
     {
@@ -446,10 +457,18 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
 
     const bool fading = bypassMix != powerTarget && Crossfade::keepDry (block, bypassCopy);
 
-    if (! (bypassMix > 0.0f) && off)
+    if (! (bypassMix > 0.0f) && powerTarget == 0.0f)
     {
         bypassMix = powerTarget;
+        chainIdledByHost = chainIdledByHost || hostBypassed;
         return;
+    }
+
+    // Allocation-free; the fade in that starts here covers the chain's start from silence.
+    if (chainIdledByHost)
+    {
+        resetSignalState();
+        chainIdledByHost = false;
     }
 
     mixer.pushDrySamples (block);

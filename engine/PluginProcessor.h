@@ -30,6 +30,13 @@ public:
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
     using juce::AudioProcessor::processBlock;
 
+    /** The host's bypass. Fades the effect out over 20 ms to the exact input, then hands the
+        input back untouched; processBlock fades it in again over 20 ms, from a cleared chain
+        when it had gone all the way out. The power button and effectOff are left alone.
+        Audio thread. */
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlockBypassed;
+
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
     bool producesMidi() const override;
@@ -55,8 +62,8 @@ public:
 
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
-    /** Runs the drive chain in place on one chunk of at most the prepared block size.
-        Audio thread only. */
+    /** Runs the drive chain in place on one chunk of at most the prepared block size, faded out
+        while the power is off or the host bypasses. Audio thread only. */
     void processChunk (juce::AudioBuffer<float>& chunk);
 
     /** Sizes the spectrum FIFO to one second at the last preparation's sample rate, empties it
@@ -160,12 +167,21 @@ private:
         Audio thread, allocation-free. */
     void resetSignalState();
     void restoreConsole (int index);
+    /** Guards the buffer against non-finite samples and runs its chunks, with or without the
+        host's bypass. Audio thread. */
+    void processGuarded (juce::AudioBuffer<float>& buffer, bool bypassedByHost);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
 
     /** Raised by the audio thread around each push, read by openSpectrumFeed (message thread),
         which waits for it to fall before it resizes the storage. */
     std::atomic<bool> spectrumPushInFlight{ false };
+
+    // Audio thread only. The host's bypass for the chunks of the current block; and whether it
+    // left the chain idle, whose filters, envelopes and convolution then hold a signal from
+    // before the bypass that must not come back with the effect.
+    bool hostBypassed = false;
+    bool chainIdledByHost = false;
 
     // Raw parameter values, looked up once: the audio thread never searches by name.
     std::atomic<float>& driveValue;

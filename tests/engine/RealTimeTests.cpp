@@ -11,7 +11,8 @@ using namespace ProcessorTestSupport;
 
 namespace
 {
-/** Runs processBlock on pre-made host blocks, counting this thread's allocations. */
+/** Runs processBlock (processBlockBypassed while the host bypasses) on pre-made host blocks,
+    counting this thread's allocations. */
 class AudioThread
 {
 public:
@@ -30,12 +31,18 @@ public:
             juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), blockSize);
             Signals::fill (block, [this] (int c, int i)
                 { return 0.4f * std::sin (0.013f * static_cast<float> (frame + i) + static_cast<float> (c)); });
-            p.processBlock (block, midi);
+            if (hostBypasses)
+                p.processBlockBypassed (block, midi);
+            else
+                p.processBlock (block, midi);
+
             frame += blockSize;
         }
 
         return scope.allocations();
     }
+
+    bool hostBypasses = false;
 
 private:
     MorvantaProcessor& p;
@@ -118,6 +125,22 @@ TEST (RealTime, TheAudioThreadNeverAllocates)
         EXPECT_EQ (audio.run (1, 300), 0);
         setPlain (p, "onButton", 1.0f);
         EXPECT_EQ (audio.run (4, 512), 0) << "power reversal";
+
+        // The host's bypass: reversed mid-fade, all the way out, power off and on meanwhile, and
+        // back in from a cleared chain.
+        for (const bool bypassed : { true, false, true })
+        {
+            audio.hostBypasses = bypassed;
+            EXPECT_EQ (audio.run (1, 300), 0) << "host bypass reversal";
+        }
+
+        EXPECT_EQ (audio.run (4, 512), 0) << "host bypass";
+        EXPECT_FALSE (p.effectOff.load()) << "the power stays on for the display";
+        setPlain (p, "onButton", 0.0f);
+        EXPECT_EQ (audio.run (1, 512), 0) << "power off while bypassed";
+        setPlain (p, "onButton", 1.0f);
+        audio.hostBypasses = false;
+        EXPECT_EQ (audio.run (4, 512), 0) << "back from the host's bypass";
 
         // Every float parameter swept across its range, one step per block.
         for (int step = 0; step <= 10; ++step)

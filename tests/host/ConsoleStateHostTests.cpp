@@ -70,12 +70,12 @@ std::unique_ptr<juce::AudioPluginInstance> fresh()
     return plugin;
 }
 
-/** A project saved with Tube, Drive 20 dB and a console ('1' "-", '2' "U", '3' "A"). */
-juce::MemoryBlock savedTubeProject (char console)
+/** A project saved with Tube, a Drive (dB, as text) and a console ('1' "-", '2' "U", '3' "A"). */
+juce::MemoryBlock savedTubeProject (char console, const char* drive = "20.0")
 {
     auto original = fresh();
 
-    for (const auto& [name, text] : { std::pair ("Soft Button", "Off"), std::pair ("Tube Button", "On"), std::pair ("Drive", "20.0") })
+    for (const auto& [name, text] : { std::pair ("Soft Button", "Off"), std::pair ("Tube Button", "On"), std::pair ("Drive", drive) })
     {
         auto* parameter = HostedPlugin::findParameter (*original, name);
         parameter->setValueNotifyingHost (parameter->getValueForText (text));
@@ -85,6 +85,27 @@ juce::MemoryBlock savedTubeProject (char console)
 }
 
 void restore (juce::AudioPluginInstance& p, const juce::MemoryBlock& state) { p.setStateInformation (state.getData(), (int) state.getSize()); }
+
+/** Largest sample-to-sample step of either channel between frames `from` and `to`. */
+float largestStep (const juce::AudioBuffer<float>& b, int from, int to)
+{
+    float largest = 0.0f;
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = from + 1; i < to; ++i)
+            largest = std::max (largest, std::abs (b.getSample (ch, i) - b.getSample (ch, i - 1)));
+
+    return largest;
+}
+
+bool sameSamples (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b, int from, int to)
+{
+    for (int ch = 0; ch < 2; ++ch)
+        if (std::memcmp (a.getReadPointer (ch, from), b.getReadPointer (ch, from), sizeof (float) * (size_t) (to - from)) != 0)
+            return false;
+
+    return true;
+}
 
 double rmsOfLastSecond (const juce::AudioBuffer<float>& b)
 {
@@ -308,5 +329,57 @@ TEST (HostedConsoleState, InstancesShareOneLoaderThreadAndLeaveNoThreadOrMemoryB
         {
             EXPECT_LT (AllocationCounter::bytesInUse() - heapBefore, 16384) << "bytes still taken after 150 instances came and went";
         }
+    }
+}
+
+TEST (HostedBypass, TheHostsBypassFadesToTheExactInputAndBackWithoutAStep)
+{
+    constexpr int blockSize = 512;
+    const int fade = (int) rate / 50; // 20 ms
+    const int steady = (int) rate / 10;
+    // Out and in, then out and in again 512 samples later, before the fade out has ended.
+    const int out = 40 * blockSize, in = 80 * blockSize, reversedOut = 120 * blockSize, reversedIn = reversedOut + blockSize;
+
+    for (const char console : { '1', '2' })
+    {
+        SCOPED_TRACE (console == '1' ? "no console" : "console U");
+        const auto project = savedTubeProject (console, "30.0");
+        auto p = fresh();
+        ASSERT_NE (p, nullptr);
+        restore (*p, project);
+        auto* bypass = HostedPlugin::findParameter (*p, "Bypass");
+        ASSERT_NE (bypass, nullptr);
+        p->prepareToPlay (rate, blockSize);
+
+        const auto switchBypass = [&] (int start)
+        {
+            if (start == out || start == reversedOut)
+                bypass->setValueNotifyingHost (1.0f);
+            else if (start == in || start == reversedIn)
+                bypass->setValueNotifyingHost (0.0f);
+        };
+        const auto heard = renderAll ({ p.get() }, 3.0, blockSize, false, switchBypass)[0];
+        const auto dry = input (heard.getNumSamples());
+
+        // Each fade, and 1 ms past it, steps no more than the steady sounds on either side.
+        for (const auto& [first, last] : { std::pair (out, out), std::pair (in, in), std::pair (reversedOut, reversedIn) })
+        {
+            const auto settled = std::max (largestStep (heard, first - steady, first), largestStep (heard, last + 2 * fade, last + 2 * fade + steady));
+            EXPECT_LE (largestStep (heard, first - 1, last + fade + fade / 20), 1.5f * settled) << "switch at " << first / rate << " s";
+        }
+
+        EXPECT_TRUE (sameSamples (heard, dry, out + fade, in)) << "bypassed, 20 ms after the switch";
+
+        // Bypassed from the start: the input from the first sample.
+        auto q = fresh();
+        ASSERT_NE (q, nullptr);
+        restore (*q, project);
+        HostedPlugin::findParameter (*q, "Bypass")->setValueNotifyingHost (1.0f);
+        q->prepareToPlay (rate, blockSize);
+        const auto passed = renderAll ({ q.get() }, 0.1, blockSize, false)[0];
+        EXPECT_TRUE (sameSamples (passed, dry, 0, passed.getNumSamples())) << "bypassed from the start";
+
+        for (auto* instance : { p.get(), q.get() })
+            instance->releaseResources();
     }
 }
