@@ -102,7 +102,7 @@ void SpectrumAnalyzer::rebuildPointTable()
 
 void SpectrumAnalyzer::paint (juce::Graphics& g)
 {
-    if (! isVisible() || processorRef.effectOff.load() || resizeCountdown > 0)
+    if (! isVisible() || processorRef.isSwitchedOut() || resizeCountdown > 0)
         return;
 
     const juce::ScopedLock lock (pathLock);

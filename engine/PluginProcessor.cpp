@@ -327,10 +327,10 @@ void MorvantaProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, 
     processGuarded (buffer, true);
 }
 
-void MorvantaProcessor::processGuarded (juce::AudioBuffer<float>& buffer, bool bypassedByHost)
+void MorvantaProcessor::processGuarded (juce::AudioBuffer<float>& buffer, bool byHost)
 {
     const juce::ScopedNoDenormals noDenormals;
-    hostBypassed = bypassedByHost;
+    bypassedByHost.store (byHost);
 
     SignalGuard::replaceNonFinite (buffer);
 
@@ -447,7 +447,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     juce::dsp::AudioBlock<float> cleanBlock (cleanCopy);
     const juce::dsp::ProcessContextReplacing<float> cleanContext (cleanBlock);
 
-    const float powerTarget = off || hostBypassed ? 0.0f : 1.0f;
+    const float powerTarget = off || bypassedByHost.load() ? 0.0f : 1.0f;
 
     if (! bypassMixInitialised)
     {
@@ -460,7 +460,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     if (! (bypassMix > 0.0f) && powerTarget == 0.0f)
     {
         bypassMix = powerTarget;
-        chainIdledByHost = chainIdledByHost || hostBypassed;
+        chainIdledByHost = chainIdledByHost || bypassedByHost.load();
         return;
     }
 

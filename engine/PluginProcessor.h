@@ -140,6 +140,14 @@ public:
         (message thread); read by the spectrum display. */
     std::atomic<bool> effectOff{ false };
 
+    /** The host's bypass for the chunks of the current block. Written by the audio thread at
+        every block, read by its chunks and by the spectrum display. */
+    std::atomic<bool> bypassedByHost{ false };
+
+    /** The power is off or the host bypasses: the display then shows no spectrum, since the
+        effect is switched out. Any thread. */
+    bool isSwitchedOut() const noexcept { return effectOff.load() || bypassedByHost.load(); }
+
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> cleanBassSmoothed;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> brightnessSmoothed;
 
@@ -169,7 +177,7 @@ private:
     void restoreConsole (int index);
     /** Guards the buffer against non-finite samples and runs its chunks, with or without the
         host's bypass. Audio thread. */
-    void processGuarded (juce::AudioBuffer<float>& buffer, bool bypassedByHost);
+    void processGuarded (juce::AudioBuffer<float>& buffer, bool byHost);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
 
@@ -177,10 +185,9 @@ private:
         which waits for it to fall before it resizes the storage. */
     std::atomic<bool> spectrumPushInFlight{ false };
 
-    // Audio thread only. The host's bypass for the chunks of the current block; and whether it
-    // left the chain idle, whose filters, envelopes and convolution then hold a signal from
-    // before the bypass that must not come back with the effect.
-    bool hostBypassed = false;
+    // Audio thread only. Whether the host's bypass left the chain idle, whose filters, envelopes
+    // and convolution then hold a signal from before the bypass that must not come back with
+    // the effect.
     bool chainIdledByHost = false;
 
     // Raw parameter values, looked up once: the audio thread never searches by name.

@@ -201,7 +201,7 @@ TEST_F (SpectrumAnalyzerTest, HiddenDisplayLeavesTheFeedAlone)
     EXPECT_EQ (processor.analyserFifo.getNumReady(), 2048) << "a visible display drains every block waiting";
 }
 
-TEST_F (SpectrumAnalyzerTest, NothingIsDrawnWhilePoweredOffOrCountingDown)
+TEST_F (SpectrumAnalyzerTest, NothingIsDrawnWhileSwitchedOutOrCountingDown)
 {
     analyser.setVisible (true);
     analyser.setSize (179, 179);
@@ -212,6 +212,10 @@ TEST_F (SpectrumAnalyzerTest, NothingIsDrawnWhilePoweredOffOrCountingDown)
     EXPECT_TRUE (isBlank (render())) << "while the power is off";
 
     processor.effectOff = false;
+    processor.bypassedByHost = true;
+    EXPECT_TRUE (isBlank (render())) << "while the host bypasses";
+
+    processor.bypassedByHost = false;
     EXPECT_FALSE (isBlank (render()));
 
     analyser.setVisible (false);
