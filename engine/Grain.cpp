@@ -41,10 +41,8 @@ Grain<SampleType>::Grain()
 
     // A new stage runs Tape through a 10 kHz low-pass; the mode's own cutoff arrives with the
     // next installation of a mode.
-    cutoffHz = GrainMath::initialCutoffHz;
-    auto& lowPass = shaper.template get<lowPassIndex>();
-    lowPass.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
-    applyCutoff();
+    shaper.template get<lowPassIndex>().setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+    setCutoff (GrainMath::initialCutoffHz);
 }
 
 template <typename SampleType>
@@ -58,6 +56,14 @@ template <typename SampleType>
 void Grain<SampleType>::applyCutoff()
 {
     shaper.template get<lowPassIndex>().setCutoffFrequency (CutoffLimit::belowNyquist (static_cast<float> (cutoffHz), sampleRate));
+}
+
+template <typename SampleType>
+void Grain<SampleType>::setCutoff (SampleType hz)
+{
+    cutoffHz = hz;
+    applyCutoff();
+    playing.store ({ installedMode, static_cast<float> (hz) });
 }
 
 template <typename SampleType>
@@ -234,7 +240,10 @@ void Grain<SampleType>::setWave()
     const int mode = currentMode();
 
     if (mode == installedMode)
+    {
+        takeRestoredCutoff();
         return;
+    }
 
     auto& waveShaper = shaper.template get<waveShaperIndex>();
 
@@ -247,10 +256,56 @@ void Grain<SampleType>::setWave()
     }
 
     waveShaper.functionToUse = GrainMath::waveFor (mode);
-    cutoffHz = static_cast<SampleType> (GrainMath::cutoffHzFor (mode, static_cast<float> (cutoffHz)));
-    applyCutoff();
     polynomial = &modePolynomials[static_cast<size_t> (mode)];
     installedMode = mode;
+    setCutoff (static_cast<SampleType> (GrainMath::cutoffHzFor (mode, static_cast<float> (cutoffHz))));
+    takeRestoredCutoff();
+}
+
+template <typename SampleType>
+void Grain<SampleType>::takeRestoredCutoff()
+{
+    auto restore = restoredCutoff.load();
+
+    if (restore == noRestore)
+        return;
+
+    // A restore publishes the mode before the cutoff, so the chunk after the one that first
+    // saw the cutoff has its mode installed unless the mode was changed since.
+    const bool forThisMode = restore.mode == installedMode;
+
+    if (! forThisMode && ! (restore == restoreSeen))
+    {
+        restoreSeen = restore;
+        return;
+    }
+
+    // Published before the restore is cleared: a reader that finds no restore finds its cutoff.
+    if (forThisMode)
+        setCutoff (static_cast<SampleType> (restore.cutoffHz));
+
+    // Only this restore is cleared; a newer one waits for its own mode.
+    restoredCutoff.compare_exchange_strong (restore, noRestore);
+    restoreSeen = noRestore;
+}
+
+template <typename SampleType>
+void Grain<SampleType>::restoreCutoff (ModeCutoff restore) noexcept
+{
+    restoredCutoff.store (restore);
+}
+
+template <typename SampleType>
+float Grain<SampleType>::cutoffHzOf (int mode) const noexcept
+{
+    // The restore first: once the audio thread clears it, the cutoff it applied is published.
+    const auto restore = restoredCutoff.load();
+
+    if (restore.mode == mode)
+        return restore.cutoffHz;
+
+    const auto now = playing.load();
+    return now.mode == mode ? now.cutoffHz : GrainMath::cutoffHzFor (mode, now.cutoffHz);
 }
 
 template <typename SampleType>

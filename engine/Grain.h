@@ -13,9 +13,10 @@
     function, compensation gain, low-pass and a fixed -2 dB trim, with a 20 ms crossfade when the
     drive character changes.
 
-    Everything but driveMode belongs to the audio thread (prepare: wherever prepareToPlay runs).
-    The members are public so that the processor and the tests can look inside; only driveMode
-    is meant to be written from outside.
+    Everything but driveMode, the published cutoff and a restored cutoff belongs to the audio
+    thread (prepare: wherever prepareToPlay runs). The members are public so that the processor
+    and the tests can look inside; only driveMode and restoreCutoff are meant for writing from
+    outside.
 */
 template <typename SampleType>
 class Grain
@@ -39,6 +40,10 @@ public:
         installed mode, with a crossfade once the first chunk after a preparation has run.
         Allocation-free: the polynomials are built once, at construction. Audio thread. */
     void setWave();
+
+    /** The cutoff in Hz that `mode` (a valid mode) plays once installed, given the mode and
+        cutoff installed now and any restored cutoff still waiting. Any thread; lock-free. */
+    float cutoffHzOf (int mode) const noexcept;
 
     /** Clears the low-pass state (after a non-finite sample reached it). Audio thread. */
     void resetSignalState();
@@ -98,12 +103,45 @@ public:
     /** Cutoff in Hz of the installed mode; the low-pass gets it limited below Nyquist. */
     SampleType cutoffHz = GrainMath::initialCutoffHz;
 
+    /** A mode and the cutoff in Hz it plays, in one word so that a single atomic carries both. */
+    struct ModeCutoff
+    {
+        int mode;
+        float cutoffHz;
+
+        bool operator== (const ModeCutoff& other) const noexcept { return mode == other.mode && cutoffHz == other.cutoffHz; }
+    };
+
+    static constexpr ModeCutoff noRestore{ -1, 0.0f };
+
+    /** The installed mode and cutoffHz. Written by the audio thread whenever it sets the
+        cutoff; read by cutoffHzOf (the host state, any thread). */
+    std::atomic<ModeCutoff> playing{ ModeCutoff{ GrainMath::tape, GrainMath::initialCutoffHz } };
+
+    /** A cutoff from a saved project waiting for its mode, or noRestore. Written by
+        restoreCutoff; taken (cleared) by the audio thread when it applies or drops it. */
+    std::atomic<ModeCutoff> restoredCutoff{ noRestore };
+
+    static_assert (std::atomic<ModeCutoff>::is_always_lock_free, "the audio thread reads it");
+
+    /** Hands over the cutoff (Hz) that a mode played in a saved project, or noRestore to forget
+        one still waiting. The audio thread gives it to the low-pass once that mode is installed
+        (at once if it already is), so a mode still installed from before cannot take it; it is
+        dropped when another mode is still installed a whole chunk after the audio thread first
+        saw it (the mode was changed meanwhile). Non-audio thread; lock-free. */
+    void restoreCutoff (ModeCutoff restore) noexcept;
+
 private:
     static std::array<Polynomial, GrainMath::numModes> makeModePolynomials();
     void applyCutoff();
+    void setCutoff (SampleType hz);
+    void takeRestoredCutoff();
     int currentMode() const noexcept;
 
     double sampleRate = 44100.0; // the low-pass's own rate until the first preparation
+
+    // The restored cutoff that an earlier setWave saw waiting for a mode not yet installed.
+    ModeCutoff restoreSeen = noRestore;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Grain)
 };

@@ -35,6 +35,7 @@ constexpr float percent = 100.0f; // "Mix" is in percent
 constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
 constexpr const char* driveModeProperty = "driveMode";
 constexpr const char* consoleIndexProperty = "consoleIndex";
+constexpr const char* driveCutoffProperty = "driveCutoff";
 
 // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
 // (even a flat shelf then blows up), so its corner moves down with the rate.
@@ -164,6 +165,9 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
         // The engine never reads the console parameters (and "N" has none): the console heard
         // is the one last handed to the stage.
         xml->setAttribute (consoleIndexProperty, consoleIndex.load());
+        // What a mode plays through depends on the modes installed before it (Disto keeps the
+        // cutoff it finds), a history that a reopened project does not have.
+        xml->setAttribute (driveCutoffProperty, static_cast<double> (grain.cutoffHzOf (driveModeHeard())));
         copyXmlToBinary (*xml, destData);
     }
 }
@@ -177,8 +181,10 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
 
     const auto savedMode = xml->getStringAttribute (driveModeProperty);
     const auto savedConsole = xml->getStringAttribute (consoleIndexProperty);
+    const auto savedCutoff = StateReader::cutoffHz (xml->getStringAttribute (driveCutoffProperty));
     xml->removeAttribute (driveModeProperty);
     xml->removeAttribute (consoleIndexProperty);
+    xml->removeAttribute (driveCutoffProperty);
 
     const auto restored = juce::ValueTree::fromXml (*xml);
 
@@ -191,6 +197,11 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
     if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
         grain.driveMode.store (savedMode[0] - '0');
+
+    // Handed over after the mode and bound to the mode that will play (a mode parameter that is
+    // on wins over the saved mode), so the audio thread cannot give it to another one. Without
+    // a cutoff (older states, a malformed one) the mode's own history decides, as it always did.
+    grain.restoreCutoff (savedCutoff ? Grain<float>::ModeCutoff{ driveModeHeard(), *savedCutoff } : Grain<float>::noRestore);
 
     // Applied after the parameters, so its threshold follows the restored Drive. Without an
     // index (older or foreign states) the stage stays as it is.

@@ -233,4 +233,29 @@ std::unique_ptr<juce::XmlElement> parse (const void* data, int sizeInBytes)
 
     return xml;
 }
+
+std::optional<float> cutoffHz (const juce::String& attribute)
+{
+    int digits = 0, points = 0;
+
+    for (const auto c : attribute)
+    {
+        if (c == '.')
+            ++points;
+        else if (c >= '0' && c <= '9')
+            ++digits;
+        else
+            return std::nullopt;
+    }
+
+    if (digits == 0 || points > 1)
+        return std::nullopt;
+
+    const auto hz = attribute.getDoubleValue();
+
+    if (! (hz >= minimumCutoffHz && hz <= maximumCutoffHz))
+        return std::nullopt;
+
+    return static_cast<float> (hz);
+}
 } // namespace StateReader

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include <juce_core/juce_core.h>
@@ -14,4 +15,13 @@ namespace StateReader
         own reader parses whatever part of the text is there, so a truncated blob would apply
         half a project. Any thread; allocates. */
 std::unique_ptr<juce::XmlElement> parse (const void* data, int sizeInBytes);
+
+/** Lowest and highest drive-stage cutoff, in Hz, that a saved state may bring back. */
+inline constexpr double minimumCutoffHz = 20.0;
+inline constexpr double maximumCutoffHz = 40000.0;
+
+/** The drive-stage cutoff in Hz that a saved state's attribute holds: plain decimal digits
+        with at most one point, within minimumCutoffHz to maximumCutoffHz. Anything else (absent,
+        signs, exponents, trailing text, out of range) is no value. Any thread; no locale. */
+std::optional<float> cutoffHz (const juce::String& attribute);
 } // namespace StateReader

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/Grain.h"
+#include "tests/support/AllocationCounter.h"
 #include "tests/support/Signals.h"
 
 namespace
@@ -69,6 +70,53 @@ TEST (GrainStage, CutoffFollowsTheInstalledModeAndDistoKeepsThePreviousOne)
         EXPECT_EQ (stage.installedMode, step.mode);
         EXPECT_EQ (cutoffOf (stage), step.cutoff) << "after mode " << step.mode;
     }
+}
+
+TEST (GrainStage, RestoredCutoffWaitsForItsModeAndLapsesWhenAnotherStays)
+{
+    Stage stage;
+    settle (stage, specFor (44100.0, 64, 1));
+    stage.driveMode = GrainMath::soft;
+    auto buffer = Signals::silence (1, 16);
+    auto chunk = [&]
+    {
+        buffer.clear();
+        run (stage, buffer);
+    };
+
+    chunk();
+    const AllocationCounter::Scope allocations;
+
+    // The audio thread still installs the mode from before: the cutoff waits.
+    stage.restoreCutoff ({ GrainMath::disto, 6000.0f });
+    EXPECT_EQ (stage.cutoffHzOf (GrainMath::disto), 6000.0f) << "a save meanwhile keeps it";
+    EXPECT_EQ (stage.cutoffHzOf (GrainMath::fuzz), 6000.0f);
+    EXPECT_EQ (stage.cutoffHzOf (GrainMath::soft), 11000.0f);
+    chunk();
+    EXPECT_EQ (cutoffOf (stage), 11000.0f);
+    stage.driveMode = GrainMath::disto;
+    chunk();
+    EXPECT_EQ (cutoffOf (stage), 6000.0f) << "given to its mode once installed";
+    EXPECT_EQ (stage.cutoffHzOf (GrainMath::disto), 6000.0f);
+
+    // Its mode already installed: taken at the next chunk, and published.
+    stage.restoreCutoff ({ GrainMath::disto, 9000.0f });
+    chunk();
+    EXPECT_EQ (cutoffOf (stage), 9000.0f);
+    EXPECT_EQ (stage.cutoffHzOf (GrainMath::tape), 11000.0f);
+    stage.driveMode = GrainMath::fuzz;
+    chunk();
+    EXPECT_EQ (cutoffOf (stage), 6000.0f) << "the next mode installs its own";
+
+    // A mode changed before its own was installed: the cutoff lapses a chunk later.
+    stage.restoreCutoff ({ GrainMath::disto, 9000.0f });
+    stage.driveMode = GrainMath::tube;
+    chunk();
+    chunk();
+    stage.driveMode = GrainMath::disto;
+    chunk();
+    EXPECT_EQ (cutoffOf (stage), 11000.0f) << "Disto after Tube";
+    EXPECT_EQ (allocations.allocations(), 0);
 }
 
 TEST (GrainStage, FirstChangeAfterPreparationIsImmediateLaterOnesCrossfade)

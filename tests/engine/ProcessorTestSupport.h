@@ -30,6 +30,32 @@ inline void prepare (MorvantaProcessor& p, double rate, int block, int channels 
     p.prepareToPlay (rate, block);
 }
 
+/** Selects a drive mode as the editor does: its parameter alone on, or for Disto (which has
+        none) every mode parameter off and the mode written directly. */
+inline void selectMode (MorvantaProcessor& p, int mode)
+{
+    const char* ids[] = { "TapeButton", "SoftButton", "TubeButton", nullptr, "FuzzButton" };
+
+    for (const char* id : ids)
+        if (id != nullptr)
+            setPlain (p, id, id == ids[mode] ? 1.0f : 0.0f);
+
+    if (mode == GrainMath::disto)
+        p.grain.driveMode.store (mode);
+}
+
+/** Runs `buffer` through processBlock in place, in blocks of at most `block` frames. */
+inline void processInBlocks (MorvantaProcessor& p, juce::AudioBuffer<float>& buffer, int block)
+{
+    juce::MidiBuffer midi;
+
+    for (int start = 0; start < buffer.getNumSamples(); start += block)
+    {
+        juce::AudioBuffer<float> view (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), start, std::min (block, buffer.getNumSamples() - start));
+        p.processBlock (view, midi);
+    }
+}
+
 /** A saved host state with one attribute of its root set to `value`, or removed when `value` is
         empty, as an older or edited project would hold it. */
 inline juce::MemoryBlock withStateAttribute (const juce::MemoryBlock& saved, const char* attribute, const juce::String& value)

@@ -175,3 +175,99 @@ TEST (HostState, MissingOrMalformedDriveModeKeepsTheCurrentMode)
 
     EXPECT_EQ (target.grain.driveMode.load(), GrainMath::fuzz);
 }
+
+namespace
+{
+juce::MemoryBlock stateOf (MorvantaProcessor& p)
+{
+    juce::MemoryBlock state;
+    p.getStateInformation (state);
+    return state;
+}
+
+void restore (MorvantaProcessor& p, const juce::MemoryBlock& state) { p.setStateInformation (state.getData(), static_cast<int> (state.getSize())); }
+
+/** Plays `mode` at Drive 20 dB for a few chunks of noise. */
+void play (MorvantaProcessor& p, int mode)
+{
+    setPlain (p, "Drive", 20.0f);
+    ProcessorTestSupport::selectMode (p, mode);
+    auto noise = Signals::noise (2, 2048, mode + 7, 0.5f);
+    ProcessorTestSupport::processInBlocks (p, noise, 512);
+}
+
+juce::AudioBuffer<float> noiseThrough (MorvantaProcessor& p)
+{
+    auto noise = Signals::noise (2, 26000, 5, 0.5f);
+    ProcessorTestSupport::processInBlocks (p, noise, 512);
+    return noise;
+}
+
+} // namespace
+
+TEST (HostState, ReopenedProjectSoundsAsSavedWhateverModesCameBefore)
+{
+    constexpr int alone = -1;
+    constexpr int settled = 17180; // 0.39 s at 44.1 kHz: after the 0.3 s gain ramps
+
+    for (int first = alone; first < GrainMath::numModes; ++first)
+    {
+        for (int second = 0; second < GrainMath::numModes; ++second)
+        {
+            if (first == second)
+                continue;
+
+            SCOPED_TRACE (juce::String (first) + " then " + juce::String (second));
+            MorvantaProcessor original;
+            ProcessorTestSupport::prepare (original, 44100.0, 512);
+            if (first != alone)
+                play (original, first);
+
+            play (original, second);
+            const auto saved = stateOf (original);
+            const auto heard = noiseThrough (original);
+
+            MorvantaProcessor reopened;
+            restore (reopened, saved);
+            EXPECT_EQ (stateOf (reopened), saved) << "saved again before it plays";
+            ProcessorTestSupport::prepare (reopened, 44100.0, 512);
+            EXPECT_LT (Signals::differenceDb (heard, noiseThrough (reopened), settled), -100.0) << "fresh instance";
+
+            // Running instances, one of them already in the restored mode with another cutoff.
+            for (int running = 0; running < GrainMath::numModes; ++running)
+            {
+                MorvantaProcessor target;
+                ProcessorTestSupport::prepare (target, 44100.0, 512);
+                play (target, running);
+                restore (target, saved);
+                EXPECT_LT (Signals::differenceDb (heard, noiseThrough (target), settled), -100.0) << "running in " << running;
+            }
+        }
+    }
+}
+
+TEST (HostState, MissingOrMalformedDriveCutoffLeavesTheModesHistoryToDecide)
+{
+    MorvantaProcessor source;
+    ProcessorTestSupport::prepare (source, 44100.0, 512);
+    play (source, GrainMath::fuzz);
+    play (source, GrainMath::disto);
+    const auto saved = stateOf (source);
+
+    auto cutoffAfterRestore = [&] (const juce::String& value)
+    {
+        // Disto in a fresh instance keeps the 10 kHz it finds there.
+        MorvantaProcessor target;
+        restore (target, ProcessorTestSupport::withStateAttribute (saved, "driveCutoff", value));
+        ProcessorTestSupport::prepare (target, 44100.0, 512);
+        silentChunk (target);
+        EXPECT_EQ (target.grain.installedMode, GrainMath::disto);
+        return target.grain.cutoffHz;
+    };
+
+    for (const char* value : { "", "x", "nan", "inf", "-6000", "+6000", "0", "19.9", "40000.1", "6000x", " 6000", "6e3", "6.0.0", "." })
+        EXPECT_EQ (cutoffAfterRestore (value), GrainMath::initialCutoffHz) << value;
+
+    for (const auto& [value, hz] : { std::pair ("6000.0", 6000.0f), std::pair ("20", 20.0f), std::pair ("40000", 40000.0f), std::pair ("7350.5", 7350.5f) })
+        EXPECT_EQ (cutoffAfterRestore (value), hz) << value;
+}

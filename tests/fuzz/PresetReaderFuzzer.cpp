@@ -44,6 +44,11 @@ void checkStateReader (const std::uint8_t* data, std::size_t size)
     for (const auto& child : tree)
         if (! child.isValid())
             std::abort();
+
+    // A drive-stage cutoff the reader hands on is one the low-pass can take.
+    if (const auto hz = StateReader::cutoffHz (xml->getStringAttribute ("driveCutoff")))
+        if (! (*hz >= StateReader::minimumCutoffHz && *hz <= StateReader::maximumCutoffHz))
+            std::abort();
 }
 } // namespace
 

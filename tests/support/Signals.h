@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -61,5 +62,21 @@ inline juce::AudioBuffer<float> noise (int channels, int n, int seed, float peak
 {
     juce::Random random (seed);
     return noise (channels, n, random, peak);
+}
+
+/** Largest difference between two buffers from frame `start` on, in dB of the reference's peak
+        there; -400 dB when they are equal. */
+inline double differenceDb (const juce::AudioBuffer<float>& reference, const juce::AudioBuffer<float>& other, int start)
+{
+    float peak = 0.0f, difference = 0.0f;
+
+    for (int c = 0; c < reference.getNumChannels(); ++c)
+        for (int i = start; i < reference.getNumSamples(); ++i)
+        {
+            peak = std::max (peak, std::abs (reference.getSample (c, i)));
+            difference = std::max (difference, std::abs (reference.getSample (c, i) - other.getSample (c, i)));
+        }
+
+    return juce::Decibels::gainToDecibels (difference / peak, -400.0f);
 }
 } // namespace Signals
