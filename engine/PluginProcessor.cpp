@@ -1,5 +1,6 @@
 #include "engine/PluginProcessor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -36,6 +37,7 @@ constexpr float onThreshold = 0.5f; // boolean parameters: strictly above is on
 constexpr const char* driveModeProperty = "driveMode";
 constexpr const char* consoleIndexProperty = "consoleIndex";
 constexpr const char* driveCutoffProperty = "driveCutoff";
+constexpr const char* oversamplingProperty = "oversampling";
 
 // At rates where 7 kHz no longer fits below Nyquist the shelf's poles leave the unit circle
 // (even a flat shelf then blows up), so its corner moves down with the rate.
@@ -168,6 +170,7 @@ void MorvantaProcessor::getStateInformation (juce::MemoryBlock& destData)
         // What a mode plays through depends on the modes installed before it (Disto keeps the
         // cutoff it finds), a history that a reopened project does not have.
         xml->setAttribute (driveCutoffProperty, static_cast<double> (grain.cutoffHzOf (driveModeHeard())));
+        xml->setAttribute (oversamplingProperty, getOversampling());
         copyXmlToBinary (*xml, destData);
     }
 }
@@ -182,9 +185,11 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     const auto savedMode = xml->getStringAttribute (driveModeProperty);
     const auto savedConsole = xml->getStringAttribute (consoleIndexProperty);
     const auto savedCutoff = StateReader::cutoffHz (xml->getStringAttribute (driveCutoffProperty));
+    const auto savedOversampling = StateReader::oversamplingFactor (xml->getStringAttribute (oversamplingProperty));
     xml->removeAttribute (driveModeProperty);
     xml->removeAttribute (consoleIndexProperty);
     xml->removeAttribute (driveCutoffProperty);
+    xml->removeAttribute (oversamplingProperty);
 
     const auto restored = juce::ValueTree::fromXml (*xml);
 
@@ -208,12 +213,24 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex (savedConsole[0] - '0'))
         restoreConsole (savedConsole[0] - '0');
 
+    // A project saved before the choice existed, or with a damaged one, plays without
+    // oversampling, as it was heard.
+    setOversampling (savedOversampling);
+
     restoringState.store (false);
 
     if (auto* messages = juce::MessageManager::getInstanceWithoutCreating(); messages != nullptr && messages->isThisTheMessageThread())
         stateRestored.sendSynchronousChangeMessage();
     else
         stateRestored.sendChangeMessage();
+}
+
+void MorvantaProcessor::setOversampling (int factor)
+{
+    if (std::find (oversamplingFactors.begin(), oversamplingFactors.end(), factor) == oversamplingFactors.end())
+        return;
+
+    oversamplingChosen.store (factor);
 }
 
 void MorvantaProcessor::restoreConsole (int index)

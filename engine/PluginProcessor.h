@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <optional>
 
@@ -84,6 +85,22 @@ public:
         when the feed is on and the whole chunk fits, then raises analyserDataReady. Audio
         thread (the only producer). */
     void pushToSpectrumFeed (const juce::AudioBuffer<float>& processed);
+
+    /** Oversampling factors of the drive stage that an instance offers. 1 runs the drive at the
+        host's rate with no latency; the others run the grain polynomial and the drive character
+        at that multiple of it, which keeps their harmonics from folding back into the audible
+        band, at the cost of a few samples of latency and more CPU. */
+    static constexpr std::array<int, 4> oversamplingFactors{ 1, 2, 4, 8 };
+
+    /** Chooses the drive stage's oversampling factor (one of oversamplingFactors; anything else
+        is ignored) and tells the host the latency it brings. While audio plays, the output fades
+        out over 20 ms, the factor changes and it fades back in over 20 ms. A setting of the
+        instance saved with the host state, not a parameter. Any thread but the audio thread;
+        allocation-free and lock-free. */
+    void setOversampling (int factor);
+
+    /** The factor chosen last: the one that plays once a change has faded through. Any thread. */
+    int getOversampling() const noexcept { return oversamplingChosen.load(); }
 
     /** Makes the tree held by a preset file the parameter state, which sets every parameter that
         has a child in it (values in the parameters' own units). Prints "LOAD PRESET ERROR" and
@@ -180,6 +197,10 @@ private:
     void processGuarded (juce::AudioBuffer<float>& buffer, bool byHost);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
+
+    /** The oversampling factor chosen: written by setOversampling (message thread, or the thread
+        the host restores a state on), read by the audio thread at every chunk and by the state. */
+    std::atomic<int> oversamplingChosen{ 1 };
 
     /** Raised by the audio thread around each push, read by openSpectrumFeed (message thread),
         which waits for it to fall before it resizes the storage. */

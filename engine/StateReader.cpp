@@ -258,4 +258,12 @@ std::optional<float> cutoffHz (const juce::String& attribute)
 
     return static_cast<float> (hz);
 }
+int oversamplingFactor (const juce::String& attribute)
+{
+    for (const auto factor : { 2, 4, 8 })
+        if (attribute == juce::String (factor))
+            return factor;
+
+    return 1;
+}
 } // namespace StateReader

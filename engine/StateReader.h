@@ -24,4 +24,9 @@ inline constexpr double maximumCutoffHz = 40000.0;
         with at most one point, within minimumCutoffHz to maximumCutoffHz. Anything else (absent,
         signs, exponents, trailing text, out of range) is no value. Any thread; no locale. */
 std::optional<float> cutoffHz (const juce::String& attribute);
+
+/** The drive stage's oversampling factor that a saved state's attribute holds: "2", "4" or
+        "8" exactly; anything else (absent, "1", signs, spaces, other numbers) is 1, no
+        oversampling. Any thread. */
+int oversamplingFactor (const juce::String& attribute);
 } // namespace StateReader

@@ -176,6 +176,37 @@ TEST (HostState, MissingOrMalformedDriveModeKeepsTheCurrentMode)
     EXPECT_EQ (target.grain.driveMode.load(), GrainMath::fuzz);
 }
 
+TEST (HostState, OversamplingIsSavedAndAnythingButTwoFourOrEightMeansNone)
+{
+    MorvantaProcessor source;
+    source.setOversampling (4);
+    juce::MemoryBlock saved;
+    source.getStateInformation (saved);
+
+    MorvantaProcessor restored;
+    restored.setStateInformation (saved.getData(), static_cast<int> (saved.getSize()));
+    EXPECT_EQ (restored.getOversampling(), 4);
+    EXPECT_FALSE (restored.parameters.state.hasProperty ("oversampling")) << "the factor is not a parameter";
+
+    for (const char* value : { "", "1", "3", "16", "-2", "+2", " 2", "2.0", "8x", "x" })
+    {
+        SCOPED_TRACE (value);
+        MorvantaProcessor target;
+        target.setOversampling (8);
+        const auto state = ProcessorTestSupport::withStateAttribute (saved, "oversampling", value);
+        target.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+        EXPECT_EQ (target.getOversampling(), 1);
+    }
+
+    MorvantaProcessor target;
+
+    for (const int factor : { 0, 3, 16, -8 })
+    {
+        target.setOversampling (factor);
+        EXPECT_EQ (target.getOversampling(), 1) << factor;
+    }
+}
+
 namespace
 {
 juce::MemoryBlock stateOf (MorvantaProcessor& p)
