@@ -67,7 +67,7 @@ void Grain<SampleType>::setCutoff (SampleType hz)
 }
 
 template <typename SampleType>
-void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
+void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec, int oversamplingFactor)
 {
     fadeLength = Crossfade::lengthInSamples (spec.sampleRate);
     fadePosition = -1;
@@ -94,6 +94,33 @@ void Grain<SampleType>::prepare (const juce::dsp::ProcessSpec& spec)
     driveGain.reset();
     compensationGain.reset();
     lowPass.reset();
+
+    oversampler.prepare (static_cast<int> (spec.maximumBlockSize));
+    oversampledDriveGain.setRampDurationSeconds (gainRampSeconds);
+    oversampling = oversamplingFactor;
+    prepareOversampledRate();
+}
+
+template <typename SampleType>
+void Grain<SampleType>::prepareOversampledRate()
+{
+    const auto rate = sampleRate * oversampling;
+    oversampledDriveGain.prepare ({ rate, 1, 1 });
+    oversampledGrain.reset (rate, grainRampSeconds);
+    oversampler.reset();
+    lastDriven.fill (0.0f);
+}
+
+template <typename SampleType>
+void Grain<SampleType>::setOversampling (int factor) noexcept
+{
+    oversampling = factor;
+    prepareOversampledRate();
+
+    // The smoothers of the rate left behind stood still meanwhile: they start again at their
+    // targets rather than ramp from where they stopped.
+    shaper.template get<driveGainIndex>().reset();
+    grainSmoothed.setCurrentAndTargetValue (grainSmoothed.getTargetValue());
 }
 
 template <typename SampleType>
@@ -103,12 +130,21 @@ void Grain<SampleType>::process (const Context& context, float drive, float grai
     compensationDb = static_cast<SampleType> (GrainMath::compensationDb (currentMode(), drive));
 
     grainSmoothed.setTargetValue (static_cast<SampleType> (grain));
+    oversampledGrain.setTargetValue (static_cast<SampleType> (grain));
 
     shaper.template get<driveGainIndex>().setGainDecibels (driveDb);
     shaper.template get<compensationGainIndex>().setGainDecibels (compensationDb);
+    oversampledDriveGain.setGainDecibels (driveDb);
 
-    applyGrainPolynomial (context.getOutputBlock());
-    applyShaper (context);
+    if (oversampling == 1)
+    {
+        applyGrainPolynomial (context.getOutputBlock());
+        applyShaper (context);
+    }
+    else
+    {
+        applyOversampled (context);
+    }
 
     trim.setGainDecibels (static_cast<SampleType> (trimDb));
     trim.process (context);
@@ -144,15 +180,15 @@ void addScaledPolynomial (SampleType* samples, int n, const Polynomial& p, Sampl
 } // namespace
 
 template <typename SampleType>
-void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block)
+void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block, juce::SmoothedValue<SampleType, juce::ValueSmoothingTypes::Linear>& amount, int factor)
 {
     const auto numChannels = block.getNumChannels();
     const auto count = GrainMath::polynomialCoefficients[static_cast<size_t> (installedMode)].count;
 
     // Steady amount, no crossfade: the amount the smoother hands out is its target throughout.
-    if (fadePosition == -1 && ! grainSmoothed.isSmoothing() && (count == fullCount || count == linearCount))
+    if (fadePosition == -1 && ! amount.isSmoothing() && (count == fullCount || count == linearCount))
     {
-        const auto g = grainSmoothed.getTargetValue() / static_cast<SampleType> (100);
+        const auto g = amount.getTargetValue() / static_cast<SampleType> (100);
 
         for (size_t ch = 0; ch < numChannels; ++ch)
         {
@@ -179,11 +215,11 @@ void Grain<SampleType>::applyGrainPolynomial (const juce::dsp::AudioBlock<Sample
         for (int i = 0; i < n; ++i)
         {
             const auto x = samples[i];
-            const auto g = grainSmoothed.getNextValue() / static_cast<SampleType> (100);
+            const auto g = amount.getNextValue() / static_cast<SampleType> (100);
 
             if (fadePosition != -1)
             {
-                const auto w = fadeWeight (i);
+                const auto w = fadeWeight (i, factor);
                 samples[i] = ((p (x) * w) + ((1 - w) * previous (x))) * g + x;
             }
             else
@@ -228,10 +264,137 @@ void Grain<SampleType>::applyShaper (const Context& context)
 }
 
 template <typename SampleType>
-SampleType Grain<SampleType>::fadeWeight (int i) const noexcept
+SampleType Grain<SampleType>::fadeWeight (int i, int factor) const noexcept
 {
-    const auto w = static_cast<SampleType> (fadePosition + i + 1) / static_cast<SampleType> (fadeLength);
+    const auto w = static_cast<SampleType> (fadePosition * factor + i + 1) / static_cast<SampleType> (fadeLength * factor);
     return juce::jmin (static_cast<SampleType> (1), w);
+}
+
+namespace
+{
+template <typename Wave>
+void shapePlain (float* samples, int n, float& last, Wave wave) noexcept
+{
+    if (n > 0)
+        last = samples[n - 1];
+
+    for (int i = 0; i < n; ++i)
+        samples[i] = wave (samples[i]);
+}
+
+template <typename Wave, typename Integral>
+void shapeAveraged (float* samples, int n, float& last, Wave wave, Integral integral) noexcept
+{
+    auto x0 = last;
+    auto f0 = integral (static_cast<double> (x0));
+
+    for (int i = 0; i < n; ++i)
+    {
+        const auto x1 = samples[i];
+        double f1 = 0.0;
+        samples[i] = GrainMath::antiderivativeStepOf (wave, integral, x0, f0, x1, f1);
+        x0 = x1;
+        f0 = f1;
+    }
+
+    last = x0;
+}
+
+/** One mode's wave at the oversampled rate, through its antiderivative where it has one: the
+    output for x1 after x0, whose antiderivative f0 becomes x1's. */
+float shapeSample (int mode, float x0, double& f0, float x1) noexcept
+{
+    if (mode == GrainMath::disto)
+        return GrainMath::antiderivativeStepOf (GrainMath::distoWave, GrainMath::distoAntiderivative, x0, f0, x1, f0);
+
+    if (mode == GrainMath::fuzz)
+        return GrainMath::antiderivativeStepOf (GrainMath::fuzzWave, GrainMath::fuzzAntiderivative, x0, f0, x1, f0);
+
+    return GrainMath::waveFor (mode) (x1);
+}
+
+double integralAt (int mode, float x) noexcept
+{
+    if (mode == GrainMath::disto)
+        return GrainMath::distoAntiderivative (static_cast<double> (x));
+
+    if (mode == GrainMath::fuzz)
+        return GrainMath::fuzzAntiderivative (static_cast<double> (x));
+
+    return 0.0;
+}
+} // namespace
+
+template <typename SampleType>
+void Grain<SampleType>::applyOversampled (const Context& context)
+{
+    auto& block = context.getOutputBlock();
+    const auto n = static_cast<int> (block.getNumSamples());
+    auto up = oversampler.up (oversampling, block);
+
+    applyGrainPolynomial (up, oversampledGrain, oversampling);
+    oversampledDriveGain.process (juce::dsp::ProcessContextReplacing<SampleType> (up));
+    applyWaveOversampled (up);
+
+    oversampler.down (oversampling, block);
+
+    shaper.template get<compensationGainIndex>().process (context);
+    shaper.template get<lowPassIndex>().process (context);
+
+    if (fadePosition != -1)
+        fadePosition = fadePosition + n < fadeLength ? fadePosition + n : -1;
+}
+
+template <typename SampleType>
+void Grain<SampleType>::applyWaveOversampled (const juce::dsp::AudioBlock<SampleType>& block)
+{
+    const auto n = static_cast<int> (block.getNumSamples());
+    const auto numChannels = juce::jmin (block.getNumChannels(), lastDriven.size());
+
+    for (size_t ch = 0; ch < numChannels; ++ch)
+    {
+        auto* samples = block.getChannelPointer (ch);
+        auto& last = lastDriven[ch];
+
+        if (fadePosition != -1)
+        {
+            double f0 = integralAt (installedMode, last);
+            double previousF0 = integralAt (previousMode, last);
+
+            for (int i = 0; i < n; ++i)
+            {
+                const auto x1 = samples[i];
+                const auto w = fadeWeight (i, oversampling);
+                const auto now = shapeSample (installedMode, last, f0, x1);
+                const auto before = shapeSample (previousMode, last, previousF0, x1);
+                samples[i] = now * w + (1 - w) * before;
+                last = x1;
+            }
+
+            continue;
+        }
+
+        // The mode is known for the whole block: each loop inlines its own wave.
+        switch (installedMode)
+        {
+            case GrainMath::tape:
+                shapePlain (samples, n, last, GrainMath::tapeWave);
+                break;
+            case GrainMath::soft:
+                shapePlain (samples, n, last, GrainMath::softWave);
+                break;
+            case GrainMath::tube:
+                shapePlain (samples, n, last, GrainMath::tubeWave);
+                break;
+            case GrainMath::disto:
+                shapeAveraged (samples, n, last, GrainMath::distoWave, GrainMath::distoAntiderivative);
+                break;
+            case GrainMath::fuzz:
+            default:
+                shapeAveraged (samples, n, last, GrainMath::fuzzWave, GrainMath::fuzzAntiderivative);
+                break;
+        }
+    }
 }
 
 template <typename SampleType>
@@ -251,6 +414,7 @@ void Grain<SampleType>::setWave()
     {
         // Holds a plain function pointer: copying it never allocates.
         previousWave = waveShaper.functionToUse;
+        previousMode = installedMode;
         previousPolynomial = polynomial;
         fadePosition = 0;
     }
@@ -312,6 +476,8 @@ template <typename SampleType>
 void Grain<SampleType>::resetSignalState()
 {
     shaper.template get<lowPassIndex>().reset();
+    oversampler.reset();
+    lastDriven.fill (0.0f);
 }
 
 template class Grain<float>;

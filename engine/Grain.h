@@ -6,6 +6,7 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "engine/DriveOversampler.h"
 #include "engine/GrainMath.h"
 
 /**
@@ -28,9 +29,19 @@ public:
     /** Installs Tape with a 10 kHz low-pass. Message thread (inside the processor's constructor). */
     Grain();
 
-    /** Sizes and resets the stage for a sample rate (Hz), block size and channel count. Keeps
-        the installed mode, its wave function, polynomial and cutoff. */
-    void prepare (const juce::dsp::ProcessSpec& spec);
+    /** Sizes and resets the stage for a sample rate (Hz), block size and channel count, with
+        its nonlinear part at `oversamplingFactor` (1, 2, 4 or 8) times that rate. Keeps the
+        installed mode, its wave function, polynomial and cutoff. */
+    void prepare (const juce::dsp::ProcessSpec& spec, int oversamplingFactor = 1);
+
+    /** Runs the grain polynomial, the drive gain and the wave function at `factor` (1, 2, 4 or
+        8) times the rate from the next chunk on, from cleared rate-change filters and with every
+        smoother at its target. Allocation-free. Audio thread, while the processor's output is
+        faded out: the sound jumps. */
+    void setOversampling (int factor) noexcept;
+
+    /** The factor the nonlinear part runs at. Audio thread. */
+    int getOversampling() const noexcept { return oversampling; }
 
     /** Processes the context's block in place. `drive` is the "Drive" value in dB (0 to 50),
         `grain` the "Grain" amount in percent (0 to 100). Audio thread. */
@@ -48,12 +59,16 @@ public:
     /** Clears the low-pass state (after a non-finite sample reached it). Audio thread. */
     void resetSignalState();
 
-    /** Crossfade weight (0 to 1) of the new mode for sample i of the current chunk. */
-    SampleType fadeWeight (int i) const noexcept;
+    /** Crossfade weight (0 to 1) of the new mode for sample i of the current chunk, counted at
+        `factor` times the rate. */
+    SampleType fadeWeight (int i, int factor = 1) const noexcept;
 
     /** Step 1 of a chunk: every sample x becomes x + g P(x), g following "Grain" / 100.
         The amount advances once per sample of every channel, channel after channel. */
-    void applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block);
+    void applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block) { applyGrainPolynomial (block, grainSmoothed, 1); }
+
+    /** The same on a block at `factor` times the rate, with the amount from `amount`. */
+    void applyGrainPolynomial (const juce::dsp::AudioBlock<SampleType>& block, juce::SmoothedValue<SampleType, juce::ValueSmoothingTypes::Linear>& amount, int factor);
 
     /** Step 2 of a chunk: drive gain, wave function (crossfaded while a mode change runs),
         compensation gain and low-pass; advances the crossfade. */
@@ -72,6 +87,8 @@ public:
     juce::SmoothedValue<SampleType, juce::ValueSmoothingTypes::Linear> grainSmoothed;
 
     std::function<SampleType (SampleType)> previousWave;
+    /** The mode a running crossfade comes from. */
+    int previousMode = GrainMath::fuzz;
 
     /** The polynomials of the five modes, built once so that installing one never allocates. */
     const std::array<Polynomial, GrainMath::numModes> modePolynomials;
@@ -99,6 +116,18 @@ public:
         shaper;
 
     const Polynomial* polynomial = &zeroPolynomial;
+
+    /** The rate change around the nonlinear part, for every factor. */
+    DriveOversampler oversampler;
+
+    /** The drive gain and the grain amount at the oversampled rate; at 1x the shaper's own
+        drive gain and grainSmoothed play. */
+    juce::dsp::Gain<SampleType> oversampledDriveGain;
+    juce::SmoothedValue<SampleType, juce::ValueSmoothingTypes::Linear> oversampledGrain;
+
+    /** Per channel, the last sample that reached the wave function at the oversampled rate: the
+        start of the segment that antiderivative anti-aliasing averages over. */
+    std::array<float, DriveOversampler::maxChannels> lastDriven{};
 
     /** Cutoff in Hz of the installed mode; the low-pass gets it limited below Nyquist. */
     SampleType cutoffHz = GrainMath::initialCutoffHz;
@@ -133,12 +162,16 @@ public:
 
 private:
     static std::array<Polynomial, GrainMath::numModes> makeModePolynomials();
+    void applyOversampled (const Context& context);
+    void applyWaveOversampled (const juce::dsp::AudioBlock<SampleType>& block);
+    void prepareOversampledRate();
     void applyCutoff();
     void setCutoff (SampleType hz);
     void takeRestoredCutoff();
     int currentMode() const noexcept;
 
     double sampleRate = 44100.0; // the low-pass's own rate until the first preparation
+    int oversampling = 1;
 
     // The restored cutoff that an earlier setWave saw waiting for a mode not yet installed.
     ModeCutoff restoreSeen = noRestore;

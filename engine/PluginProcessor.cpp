@@ -231,6 +231,8 @@ void MorvantaProcessor::setOversampling (int factor)
         return;
 
     oversamplingChosen.store (factor);
+    // Reported at once; the audio thread installs the factor within the next 20 ms.
+    setLatencySamples (grain.oversampler.latencyOf (factor));
 }
 
 void MorvantaProcessor::restoreConsole (int index)
@@ -326,7 +328,8 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     *cleanFilter.state = juce::dsp::IIR::ArrayCoefficients<float>::makeHighShelf (sampleRate, cleanShelfHz, shelfQ, cleanShelfGain);
     *brightFilter.state = brightShelf (sampleRate, 1.0f);
 
-    grain.prepare (stageSpec);
+    const int factor = oversamplingChosen.load();
+    grain.prepare (stageSpec, factor);
 
     outputGain.prepare (stageSpec);
     outputGain.reset();
@@ -341,6 +344,20 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
 
     bypassFadeSamples = Crossfade::lengthInSamples (sampleRate);
     bypassMixInitialised = false;
+
+    int longestLatency = 0;
+
+    for (const auto f : oversamplingFactors)
+        longestLatency = juce::jmax (longestLatency, grain.oversampler.latencyOf (f));
+
+    dryDelay.prepare (workChannels, maxBlock, longestLatency);
+    dryDelay.setDelay (grain.oversampler.latencyOf (factor));
+    delayedInput.setSize (workChannels, juce::jmax (1, maxBlock), false, false, false);
+    setLatencySamples (dryDelay.getDelay());
+
+    switchGain = 1.0f;
+    switchFadeSamples = Crossfade::lengthInSamples (sampleRate);
+    playedSincePreparation = false;
 }
 
 void MorvantaProcessor::releaseResources() {}
@@ -445,12 +462,55 @@ void MorvantaProcessor::crossfadePower (juce::AudioBuffer<float>& view, float ta
     bypassMix = Crossfade::blend (juce::dsp::AudioBlock<float> (view), bypassCopy, bypassMix, target, bypassFadeSamples);
 }
 
+float MorvantaProcessor::followOversampling()
+{
+    const int chosen = oversamplingChosen.load();
+
+    if (chosen == grain.getOversampling())
+        return 1.0f;
+
+    // The new factor changes the latency, so the dry signal jumps in time with the processed
+    // one: only silence hides that.
+    if (! playedSincePreparation || ! (switchGain > 0.0f))
+    {
+        grain.setOversampling (chosen);
+        dryDelay.setDelay (grain.oversampler.latencyOf (chosen));
+        return 1.0f;
+    }
+
+    return 0.0f;
+}
+
+void MorvantaProcessor::fadeForOversampling (juce::AudioBuffer<float>& view, float target)
+{
+    if (switchGain == target)
+        return;
+
+    if (! playedSincePreparation)
+    {
+        switchGain = target;
+        return;
+    }
+
+    const float step = 1.0f / static_cast<float> (switchFadeSamples);
+
+    for (int i = 0; i < view.getNumSamples(); ++i)
+    {
+        switchGain = target > switchGain ? juce::jmin (switchGain + step, target) : juce::jmax (switchGain - step, target);
+
+        for (int ch = 0; ch < view.getNumChannels(); ++ch)
+            view.getWritePointer (ch)[i] *= switchGain;
+    }
+}
+
 void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
 {
     // Nothing is sized before the first preparation; the framework never gets here then, but a
     // host that does hears its input unchanged.
     if (spec.sampleRate <= 0.0)
         return;
+
+    const float switchTarget = followOversampling();
 
     const bool off = onValue.load() < onThreshold;
     effectOff.store (off);
@@ -467,10 +527,16 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
     juce::dsp::AudioBlock<float> block (view);
     const juce::dsp::ProcessContextReplacing<float> context (block);
 
+    // Every dry copy comes from the input as late as the drive stage makes the processed signal.
+    dryDelay.process (view, delayedInput, numChannels, n);
+    const bool delayed = dryDelay.getDelay() > 0;
+    juce::AudioBuffer<float> dry (delayed ? delayedInput.getArrayOfWritePointers() : view.getArrayOfWritePointers(), numChannels, n);
+    const juce::dsp::AudioBlock<float> dryBlock (dry);
+
     cleanCopy.setSize (numChannels, n, false, false, true);
 
     for (int ch = 0; ch < numChannels; ++ch)
-        cleanCopy.copyFrom (ch, 0, view, ch, 0, n);
+        cleanCopy.copyFrom (ch, 0, dry, ch, 0, n);
 
     juce::dsp::AudioBlock<float> cleanBlock (cleanCopy);
     const juce::dsp::ProcessContextReplacing<float> cleanContext (cleanBlock);
@@ -483,12 +549,18 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
         bypassMixInitialised = true;
     }
 
-    const bool fading = bypassMix != powerTarget && Crossfade::keepDry (block, bypassCopy);
+    const bool fading = bypassMix != powerTarget && Crossfade::keepDry (dryBlock, bypassCopy);
 
     if (! (bypassMix > 0.0f) && powerTarget == 0.0f)
     {
         bypassMix = powerTarget;
         chainIdledByHost = chainIdledByHost || bypassedByHost.load();
+
+        if (delayed)
+            block.copyFrom (dryBlock);
+
+        fadeForOversampling (view, switchTarget);
+        playedSincePreparation = true;
         return;
     }
 
@@ -499,7 +571,7 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
         chainIdledByHost = false;
     }
 
-    mixer.pushDrySamples (block);
+    mixer.pushDrySamples (dryBlock);
     cleanFilter.process (cleanContext);
 
     const float drive = driveValue.load();
@@ -528,6 +600,9 @@ void MorvantaProcessor::processChunk (juce::AudioBuffer<float>& chunk)
         crossfadePower (view, powerTarget);
     else
         bypassMix = powerTarget;
+
+    fadeForOversampling (view, switchTarget);
+    playedSincePreparation = true;
 }
 
 //==============================================================================

@@ -9,6 +9,7 @@
 
 #include "engine/ConsoleConvolution.h"
 #include "engine/Crossfade.h"
+#include "engine/DryDelay.h"
 #include "engine/Grain.h"
 
 /**
@@ -149,6 +150,19 @@ public:
 
     juce::AudioBuffer<float> cleanCopy;
     juce::AudioBuffer<float> bypassCopy;
+
+    /** The input delayed by the drive stage's latency, and this chunk's copy of it (unused while
+        the latency is 0: the input is then its own dry copy). Audio thread. */
+    DryDelay dryDelay;
+    juce::AudioBuffer<float> delayedInput;
+
+    /** Gain of the whole output while the oversampling factor changes: it falls to 0 over 20 ms,
+        the factor and the latency change in the silence, and it rises again. Audio thread. */
+    float switchGain = 1.0f;
+    int switchFadeSamples = Crossfade::lengthBeforePreparation;
+    /** Whether a chunk has played since the last preparation: before one, a new factor is
+        installed at once, as a restored project's should be. Audio thread. */
+    bool playedSincePreparation = false;
     float bypassMix = 1.0f;
     int bypassFadeSamples = Crossfade::lengthBeforePreparation;
     bool bypassMixInitialised = false;
@@ -196,6 +210,11 @@ private:
         host's bypass. Audio thread. */
     void processGuarded (juce::AudioBuffer<float>& buffer, bool byHost);
     float addCleanBass (const juce::dsp::AudioBlock<float>& block, int numChannels);
+    /** Installs the chosen oversampling factor when it differs from the one playing: at once
+        before the first chunk after a preparation or once the output has faded out. Returns
+        the gain the output fades towards. Audio thread. */
+    float followOversampling();
+    void fadeForOversampling (juce::AudioBuffer<float>& view, float target);
     void crossfadePower (juce::AudioBuffer<float>& view, float target);
 
     /** The oversampling factor chosen: written by setOversampling (message thread, or the thread
