@@ -356,6 +356,7 @@ void MorvantaProcessor::prepareToPlay (double sampleRate, int maximumExpectedSam
     setLatencySamples (dryDelay.getDelay());
 
     switchGain = 1.0f;
+    switchHoldSamples = 0;
     switchFadeSamples = Crossfade::lengthInSamples (sampleRate);
     playedSincePreparation = false;
 }
@@ -475,6 +476,7 @@ float MorvantaProcessor::followOversampling()
     {
         grain.setOversampling (chosen);
         dryDelay.setDelay (grain.oversampler.latencyOf (chosen));
+        switchHoldSamples = playedSincePreparation ? dryDelay.getDelay() : 0;
         return 1.0f;
     }
 
@@ -496,7 +498,10 @@ void MorvantaProcessor::fadeForOversampling (juce::AudioBuffer<float>& view, flo
 
     for (int i = 0; i < view.getNumSamples(); ++i)
     {
-        switchGain = target > switchGain ? juce::jmin (switchGain + step, target) : juce::jmax (switchGain - step, target);
+        if (switchHoldSamples > 0 && target > switchGain)
+            --switchHoldSamples;
+        else
+            switchGain = target > switchGain ? juce::jmin (switchGain + step, target) : juce::jmax (switchGain - step, target);
 
         for (int ch = 0; ch < view.getNumChannels(); ++ch)
             view.getWritePointer (ch)[i] *= switchGain;

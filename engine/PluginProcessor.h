@@ -160,6 +160,9 @@ public:
         the factor and the latency change in the silence, and it rises again. Audio thread. */
     float switchGain = 1.0f;
     int switchFadeSamples = Crossfade::lengthBeforePreparation;
+    /** Samples the output stays silent after a factor change, before it fades in: the new
+        factor's cleared filters fill meanwhile. Audio thread. */
+    int switchHoldSamples = 0;
     /** Whether a chunk has played since the last preparation: before one, a new factor is
         installed at once, as a restored project's should be. Audio thread. */
     bool playedSincePreparation = false;

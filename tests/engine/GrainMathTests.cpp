@@ -156,3 +156,49 @@ TEST (GrainCutoffs, DistoKeepsWhateverWasInstalledBefore)
     EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::disto, 11000.0f), 11000.0f);
     EXPECT_EQ (GrainMath::cutoffHzFor (GrainMath::disto, GrainMath::initialCutoffHz), 10000.0f);
 }
+
+TEST (GrainAntiderivatives, DifferentiateToTheWaveAndAverageItOverASegment)
+{
+    // The slope of each antiderivative is its wave, away from the edges where the wave jumps.
+    for (const double x : { -3.0, -0.7, -0.01, 0.02, 0.3, 0.39, 0.41, 0.9, 4.0 })
+    {
+        constexpr double h = 1.0e-6;
+        const auto slope = [&] (auto integral)
+        { return (integral (x + h) - integral (x - h)) / (2.0 * h); };
+        EXPECT_NEAR (slope (GrainMath::fuzzAntiderivative), GrainMath::fuzzWave (static_cast<float> (x)), 1e-5) << x;
+        EXPECT_NEAR (slope (GrainMath::distoAntiderivative), GrainMath::distoWave (static_cast<float> (x)), 1e-5) << x;
+    }
+
+    EXPECT_EQ (GrainMath::fuzzAntiderivative (0.0), 0.0);
+    EXPECT_EQ (GrainMath::distoAntiderivative (0.0), 0.0);
+    EXPECT_EQ (GrainMath::distoAntiderivative (std::nan ("")), 0.0) << "NaN stays silent, as the wave does";
+
+    const auto step = [] (auto wave, auto integral, float x0, float x1)
+    {
+        double f1 = 0.0;
+        return GrainMath::antiderivativeStepOf (wave, integral, x0, integral (static_cast<double> (x0)), x1, f1);
+    };
+
+    // A segment that crosses Disto's threshold hears the pulse for the part of it above.
+    const double high = 2.0 / 1.1;
+    EXPECT_NEAR (step (GrainMath::distoWave, GrainMath::distoAntiderivative, 0.2f, 0.6f), high * (0.6 - 0.4) / (0.6 - 0.2), 1e-6);
+    EXPECT_NEAR (step (GrainMath::distoWave, GrainMath::distoAntiderivative, 0.6f, 0.2f), high * 0.5, 1e-6) << "either direction";
+    EXPECT_EQ (step (GrainMath::distoWave, GrainMath::distoAntiderivative, -0.5f, 0.3f), 0.0f);
+
+    // Fuzz's mean over [-0.5, 0.5] worked out by hand: (F (0.5) - F (-0.5)) / 1.
+    const double expected = (0.5 + std::exp (-5.0) / 10.0 - 0.1) - (std::exp (-2.0) / 4.0 + 0.5 - 0.25);
+    EXPECT_NEAR (step (GrainMath::fuzzWave, GrainMath::fuzzAntiderivative, -0.5f, 0.5f), expected, 1e-6);
+
+    // Samples closer than the quotient can resolve hear the wave at their midpoint, also where
+    // the difference of two large antiderivatives would cancel to noise.
+    for (const float x : { -2.0f, 0.0f, 0.25f, 0.4f, 0.7f, 30.0f })
+    {
+        const float x1 = std::nextafter (x, 100.0f);
+        EXPECT_EQ (step (GrainMath::fuzzWave, GrainMath::fuzzAntiderivative, x, x), GrainMath::fuzzWave (x)) << x;
+        EXPECT_NEAR (step (GrainMath::fuzzWave, GrainMath::fuzzAntiderivative, x, x1), GrainMath::fuzzWave (x), 1e-5) << x;
+        EXPECT_NEAR (step (GrainMath::distoWave, GrainMath::distoAntiderivative, x1, x), GrainMath::distoWave (0.5f * (x + x1)), 1e-6) << x;
+    }
+
+    for (int mode = 0; mode < GrainMath::numModes; ++mode)
+        EXPECT_EQ (GrainMath::hasAntiderivative (mode), mode == GrainMath::fuzz || mode == GrainMath::disto) << mode;
+}

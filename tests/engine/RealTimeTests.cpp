@@ -153,6 +153,32 @@ TEST (RealTime, TheAudioThreadNeverAllocates)
             EXPECT_EQ (audio.run (1, 512), 0) << "sweep step " << step;
         }
 
+        // Every oversampling factor while playing, a change reversed mid-fade, Fuzz and Disto
+        // through their antiderivatives, a mode crossfade and the host's bypass, oversampled.
+        for (const int factor : { 2, 4, 8, 1, 4 })
+        {
+            p.setOversampling (factor);
+            EXPECT_EQ (audio.run (6, 512), 0) << factor << "x";
+        }
+
+        p.setOversampling (8);
+        EXPECT_EQ (audio.run (1, 300), 0);
+        p.setOversampling (4);
+        EXPECT_EQ (audio.run (4, 512), 0) << "factor change reversed";
+
+        for (const int mode : { GrainMath::fuzz, GrainMath::disto, GrainMath::tube })
+        {
+            selectMode (p, mode);
+            EXPECT_EQ (audio.run (3, 512), 0) << "oversampled mode " << mode;
+        }
+
+        audio.hostBypasses = true;
+        EXPECT_EQ (audio.run (4, 512), 0) << "oversampled, bypassed";
+        p.setOversampling (8);
+        EXPECT_EQ (audio.run (4, 512), 0) << "factor change while bypassed";
+        audio.hostBypasses = false;
+        EXPECT_EQ (audio.run (4, 512), 0) << "oversampled, back from the host's bypass";
+
         // Empty and one-sample blocks.
         EXPECT_EQ (audio.run (2, 0), 0);
         EXPECT_EQ (audio.run (5, 1), 0);
