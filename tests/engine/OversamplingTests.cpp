@@ -116,11 +116,6 @@ TEST (Oversampling, AChangeFadesOutSwitchesInSilenceAndFadesBackIn)
     EXPECT_EQ (p.grain.getOversampling(), 4);
 
     // Back in over 20 ms; the new factor's filters were cleared and fill within its latency.
-    float largestStep = 0.0f;
-
-    for (int i = change + 1; i < out.getNumSamples(); ++i)
-        largestStep = std::max (largestStep, std::abs (out.getSample (0, i) - out.getSample (0, i - 1)));
-
-    EXPECT_LT (largestStep, 4.0f * steady / static_cast<float> (fade)) << "no click";
+    EXPECT_LT (Signals::largestStep (out, change, out.getNumSamples()), 4.0f * steady / static_cast<float> (fade)) << "no click";
     EXPECT_NEAR (out.getSample (0, out.getNumSamples() - 1), steady, 1e-4f);
 }

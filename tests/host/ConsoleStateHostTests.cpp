@@ -86,18 +86,6 @@ juce::MemoryBlock savedTubeProject (char console, const char* drive = "20.0")
 
 void restore (juce::AudioPluginInstance& p, const juce::MemoryBlock& state) { p.setStateInformation (state.getData(), (int) state.getSize()); }
 
-/** Largest sample-to-sample step of either channel between frames `from` and `to`. */
-float largestStep (const juce::AudioBuffer<float>& b, int from, int to)
-{
-    float largest = 0.0f;
-
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = from + 1; i < to; ++i)
-            largest = std::max (largest, std::abs (b.getSample (ch, i) - b.getSample (ch, i - 1)));
-
-    return largest;
-}
-
 bool sameSamples (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b, int from, int to)
 {
     for (int ch = 0; ch < 2; ++ch)
@@ -364,8 +352,8 @@ TEST (HostedBypass, TheHostsBypassFadesToTheExactInputAndBackWithoutAStep)
         // Each fade, and 1 ms past it, steps no more than the steady sounds on either side.
         for (const auto& [first, last] : { std::pair (out, out), std::pair (in, in), std::pair (reversedOut, reversedIn) })
         {
-            const auto settled = std::max (largestStep (heard, first - steady, first), largestStep (heard, last + 2 * fade, last + 2 * fade + steady));
-            EXPECT_LE (largestStep (heard, first - 1, last + fade + fade / 20), 1.5f * settled) << "switch at " << first / rate << " s";
+            const auto settled = std::max (Signals::largestStep (heard, first - steady, first), Signals::largestStep (heard, last + 2 * fade, last + 2 * fade + steady));
+            EXPECT_LE (Signals::largestStep (heard, first - 1, last + fade + fade / 20), 1.5f * settled) << "switch at " << first / rate << " s";
         }
 
         EXPECT_TRUE (sameSamples (heard, dry, out + fade, in)) << "bypassed, 20 ms after the switch";

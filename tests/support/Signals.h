@@ -79,4 +79,17 @@ inline double differenceDb (const juce::AudioBuffer<float>& reference, const juc
 
     return juce::Decibels::gainToDecibels (difference / peak, -400.0f);
 }
+
+/** Largest sample-to-sample step of any channel between frames `from` and `to`: a click shows
+        as a step larger than the sound's own. */
+inline float largestStep (const juce::AudioBuffer<float>& b, int from, int to)
+{
+    float largest = 0.0f;
+
+    for (int ch = 0; ch < b.getNumChannels(); ++ch)
+        for (int i = std::max (1, from + 1); i < std::min (to, b.getNumSamples()); ++i)
+            largest = std::max (largest, std::abs (b.getSample (ch, i) - b.getSample (ch, i - 1)));
+
+    return largest;
+}
 } // namespace Signals
