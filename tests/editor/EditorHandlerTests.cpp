@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "editor/Palette.h"
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
+#include "tests/editor/RecordingContext.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
 using EditorTestSupport::OpenEditor;
@@ -97,4 +101,169 @@ TEST (DriveKnob, SetsTheConsoleThresholdFromUserMovesAndAutomation)
 
     editor->driveKnob.setValue (0.0, juce::sendNotificationSync);
     EXPECT_EQ (processor.console.getRequestedThresholdDb(), 0.0f);
+}
+
+namespace
+{
+/** An item of an open popup menu as the user meets it: its text, whether it is ticked (which
+    screen readers tell), the colour its text is drawn in, and whether it shows highlighted. */
+struct ShownItem
+{
+    juce::String text;
+    bool ticked;
+    juce::Colour textColour;
+    bool highlighted;
+    juce::Component* component;
+};
+
+std::vector<ShownItem> shownItems (juce::Component& menuWindow)
+{
+    std::vector<ShownItem> items;
+
+    for (auto* c : menuWindow.getChildren())
+    {
+        auto* handler = c->getAccessibilityHandler();
+
+        if (handler == nullptr || handler->getRole() != juce::AccessibilityRole::menuItem)
+            continue;
+
+        RecordingContext context (juce::Image (juce::Image::ARGB, c->getWidth(), c->getHeight(), true));
+        {
+            juce::Graphics g (context);
+            c->paintEntireComponent (g, false);
+        }
+        const auto glyphs = context.log.callsOf (RecordingContext::Kind::drawGlyph);
+        items.push_back ({ handler->getTitle(), handler->getCurrentState().isChecked(), glyphs.empty() ? juce::Colour() : glyphs.front().colour, ! context.log.callsOf (RecordingContext::Kind::fillRect).empty(), c });
+    }
+
+    return items;
+}
+
+/** Clicks the oversampling button with the pointer and waits until its menu takes clicks. */
+juce::Component* openOversamplingMenu (OpenEditor& editor)
+{
+    editor.click (editor->oversamplingButton);
+    EditorTestSupport::pump (300); // a popup menu ignores clicks in its first 250 ms
+    const auto menus = EditorTestSupport::menuWindows();
+    return menus.size() == 1 ? menus.front() : nullptr;
+}
+} // namespace
+
+TEST (OversamplingButton, ShowsTheProcessorsFactorOnOpeningAndAfterEveryRestore)
+{
+    MorvantaProcessor processor;
+    processor.setOversampling (4);
+    OpenEditor editor (processor);
+    auto& button = editor->oversamplingButton;
+
+    EXPECT_EQ (button.getButtonText(), "4x");
+    EXPECT_EQ (processor.getOversampling(), 4) << "opening chooses nothing";
+    EXPECT_EQ (button.getTitle(), "Oversampling");
+    EXPECT_EQ (button.getDescription(), "4x") << "screen readers hear the factor too";
+    EXPECT_TRUE (button.getTooltip().isEmpty());
+    EXPECT_FALSE (button.getToggleState());
+
+    // Projects saved at each factor, and one from before the choice existed, restored while the
+    // window is open.
+    MorvantaProcessor project;
+    juce::MemoryBlock state;
+    const auto restore = [&] (const juce::MemoryBlock& saved)
+    { processor.setStateInformation (saved.getData(), (int) saved.getSize()); };
+    const std::pair<int, const char*> factors[] = { { 8, "8x" }, { 1, "1x" }, { 2, "2x" }, { 4, "4x" } };
+
+    for (const auto& [factor, text] : factors)
+    {
+        project.setOversampling (factor);
+        project.getStateInformation (state);
+        restore (state);
+        EXPECT_EQ (button.getButtonText(), text);
+    }
+
+    restore (ProcessorTestSupport::withStateAttribute (state, "oversampling", {}));
+    EXPECT_EQ (button.getButtonText(), "1x");
+
+    // Restored off the message thread, the window hears of it through the message loop.
+    project.setOversampling (8);
+    project.getStateInformation (state);
+    std::thread ([&]
+        { restore (state); })
+        .join();
+    EditorTestSupport::pump (100);
+    EXPECT_EQ (button.getButtonText(), "8x");
+    EXPECT_EQ (button.getDescription(), "8x");
+}
+
+TEST (OversamplingMenu, ListsTheFactorsWithTheCurrentOneMarkedAndAPointerChoiceSetsIt)
+{
+    MorvantaProcessor processor;
+    processor.setOversampling (2);
+    OpenEditor editor (processor);
+    editor.showOnDesktop();
+
+    auto* menu = openOversamplingMenu (editor);
+    ASSERT_NE (menu, nullptr) << "the pointer's click opened the menu";
+    auto items = shownItems (*menu);
+    ASSERT_EQ (items.size(), 4u);
+    const char* const texts[] = { "1x", "2x", "4x", "8x" };
+
+    // The current factor in the colour of a lit button; unless the pointer highlights an item.
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        EXPECT_EQ (items[i].text, texts[i]);
+        EXPECT_EQ (items[i].ticked, i == 1) << texts[i];
+        EXPECT_EQ (items[i].component->getHeight(), 24) << "0.07 of the window's height";
+
+        if (! items[i].highlighted)
+            EXPECT_EQ (items[i].textColour, i == 1 ? orangeQuelm : greyWhiteQuelm) << texts[i];
+    }
+
+    EXPECT_GE (menu->getWidth(), editor->oversamplingButton.getWidth());
+    EXPECT_GE (menu->getY(), editor->oversamplingButton.getScreenBounds().getBottom()) << "it hangs below the button";
+
+    EditorTestSupport::clickIn (*menu, *items[3].component);
+    EditorTestSupport::pump();
+    EXPECT_TRUE (EditorTestSupport::menuWindows().empty());
+    EXPECT_EQ (processor.getOversampling(), 8);
+    EXPECT_EQ (editor->oversamplingButton.getButtonText(), "8x");
+
+    // The next menu marks the new factor.
+    menu = openOversamplingMenu (editor);
+    ASSERT_NE (menu, nullptr);
+    items = shownItems (*menu);
+    ASSERT_EQ (items.size(), 4u);
+
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ (items[i].ticked, i == 3) << texts[i];
+
+    EditorTestSupport::clickIn (*menu, *items[0].component);
+    EditorTestSupport::pump();
+    EXPECT_EQ (processor.getOversampling(), 1);
+    EXPECT_EQ (editor->oversamplingButton.getButtonText(), "1x");
+}
+
+TEST (OversamplingMenu, ClosingItWithoutAChoiceChangesNothing)
+{
+    MorvantaProcessor processor;
+    processor.setOversampling (4);
+    OpenEditor editor (processor);
+    editor.showOnDesktop();
+
+    // Escape, a click beside the menu, and the window closing with the menu open.
+    auto* menu = openOversamplingMenu (editor);
+    ASSERT_NE (menu, nullptr);
+    menu->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
+    EditorTestSupport::pump();
+    EXPECT_TRUE (EditorTestSupport::menuWindows().empty());
+
+    ASSERT_NE (openOversamplingMenu (editor), nullptr);
+    editor.click (editor->mixLabel);
+    EditorTestSupport::pump();
+    EXPECT_TRUE (EditorTestSupport::menuWindows().empty());
+
+    ASSERT_NE (openOversamplingMenu (editor), nullptr);
+    editor.close();
+    EditorTestSupport::pump();
+    EXPECT_TRUE (EditorTestSupport::menuWindows().empty());
+
+    EXPECT_EQ (processor.getOversampling(), 4);
 }
