@@ -101,6 +101,10 @@ EditorLayout EditorLayout::compute (int W, int H, int captionHeight)
     l.nConsoleButton = { toInt (cx + 2.5 * s), consoleY, s, s };
     l.consoleLabel = { toInt (cx + 4.0 * s), toInt (consoleY + 0.02 * s), 3 * s, s };
 
+    // The oversampling choice sits on the console row, two to one like the drive-mode buttons and
+    // centred under MIX, in the free space right of the caption.
+    l.oversamplingButton = { l.mixKnob.getCentreX() - s, consoleY, 2 * s, s };
+
     l.smallTextBoxWidth = toInt (0.7 * k);
     l.smallTextBoxHeight = toInt (0.2 * k);
     l.bigTextBoxWidth = toInt (0.85 * k);

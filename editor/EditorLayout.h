@@ -54,6 +54,7 @@ struct EditorLayout
     juce::Rectangle<int> softButton, tubeButton, tapeButton, distoButton, fuzzButton;
     juce::Rectangle<int> offConsoleButton, uConsoleButton, aConsoleButton, sConsoleButton, nConsoleButton; // "-", "U", "A", "S", "N"
     juce::Rectangle<int> consoleLabel; // CON
+    juce::Rectangle<int> oversamplingButton; // OS
 
     // Knob value text boxes (TextBoxBelow, read-only).
     int smallTextBoxWidth = 0, smallTextBoxHeight = 0; // CLEAN BASS, BRIGHTNESS, OUTPUT, MIX

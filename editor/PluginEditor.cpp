@@ -17,6 +17,12 @@ constexpr int consoleGroup = 2;
 // Menu item heights follow the window: 24 pixels in a 350-pixel-high editor.
 constexpr double menuItemHeightPerWindowHeight = 0.07;
 
+// How the oversampling button and its menu show a factor: "1x" to "8x".
+juce::String oversamplingText (int factor)
+{
+    return juce::String (factor) + "x";
+}
+
 struct CompareNamesIgnoringCase
 {
     static int compareElements (const juce::File& a, const juce::File& b) { return a.getFullPathName().compareIgnoreCase (b.getFullPathName()); }
@@ -82,6 +88,8 @@ void MorvantaProcessorEditor::createButtons()
     presetsButton.setButtonText ("PRESETS");
     previousPresetButton.setButtonText ("<");
     nextPresetButton.setButtonText (">");
+    // Its text is only the factor; screen readers get the name of the setting as well.
+    oversamplingButton.setTitle ("Oversampling");
 
     for (auto* b : { &presetsButton, &previousPresetButton, &nextPresetButton })
     {
@@ -95,7 +103,7 @@ void MorvantaProcessorEditor::createButtons()
     const auto powerOnImage = juce::ImageCache::getFromMemory (MorvantaBinary::powerOn_png, MorvantaBinary::powerOn_pngSize);
     powerButton.setImages (false, true, true, powerImage, 1.0f, juce::Colours::transparentBlack, juce::Image(), 1.0f, juce::Colours::transparentBlack, powerOnImage, 1.0f, juce::Colours::transparentBlack, 0.0f);
 
-    for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton, &previousPresetButton, &nextPresetButton })
+    for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton, &previousPresetButton, &nextPresetButton, &oversamplingButton })
         addAndMakeVisible (b);
 
     for (auto* b : std::initializer_list<juce::Button*>{ &softButton, &tubeButton, &tapeButton, &distoButton, &fuzzButton, &offConsoleButton, &uConsoleButton, &aConsoleButton, &sConsoleButton, &nConsoleButton, &powerButton, &presetsButton })
@@ -170,6 +178,14 @@ void MorvantaProcessorEditor::showWhatPlays (juce::AudioProcessorValueTreeState&
         consoles[console - ConsoleLibrary::none]->setToggleState (true, juce::dontSendNotification);
 
     powerButton.setToggleState (vts.getRawParameterValue (ParameterIDs::onButton)->load() >= 0.5f, juce::dontSendNotification);
+    showOversampling();
+}
+
+void MorvantaProcessorEditor::showOversampling()
+{
+    const auto text = oversamplingText (processorRef.getOversampling());
+    oversamplingButton.setButtonText (text);
+    oversamplingButton.setDescription (text);
 }
 
 void MorvantaProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster*) { showWhatPlays (processorRef.parameters); }
@@ -224,6 +240,9 @@ void MorvantaProcessorEditor::assignHandlers()
 
     previousPresetButton.onClick = presetStepHandler (-1);
     nextPresetButton.onClick = presetStepHandler (1);
+
+    oversamplingButton.onClick = [this]
+    { showOversamplingMenu(); };
 
     driveKnob.onValueChange = [this]
     { processorRef.console.setThreshold ((float) driveKnob.getValue()); };
@@ -410,6 +429,37 @@ void MorvantaProcessorEditor::presetMenuClosed (int result, const juce::Array<ju
     presetsButton.setButtonText (juce::isPositiveAndBelow (currentPreset - 1, presetFiles.size()) ? shownName (presetFiles[currentPreset - 1]) : juce::String());
 }
 
+void MorvantaProcessorEditor::showOversamplingMenu()
+{
+    juce::PopupMenu menu;
+    const auto current = processorRef.getOversampling();
+
+    // The look draws no ticks: the current factor shows in the colour of a lit button, and its
+    // tick tells screen readers. Item IDs are the factors themselves, none of them 0.
+    for (const auto factor : MorvantaProcessor::oversamplingFactors)
+        menu.addItem (juce::PopupMenu::Item (oversamplingText (factor))
+                          .setID (factor)
+                          .setTicked (factor == current)
+                          .setColour (factor == current ? orangeQuelm : juce::Colour()));
+
+    // Hung on the button itself, so that clicking it again while the menu is open only closes it.
+    const auto options = juce::PopupMenu::Options()
+                             .withTargetComponent (&oversamplingButton)
+                             .withMinimumWidth (oversamplingButton.getWidth())
+                             .withStandardItemHeight ((int) (getHeight() * menuItemHeightPerWindowHeight));
+
+    menu.showMenuAsync (options,
+        [safe = juce::Component::SafePointer<MorvantaProcessorEditor> (this)] (int factor)
+        {
+            // 0 when dismissed; choosing the current factor again changes nothing.
+            if (safe == nullptr || factor == 0 || factor == safe->processorRef.getOversampling())
+                return;
+
+            safe->processorRef.setOversampling (factor);
+            safe->showOversampling();
+        });
+}
+
 //==============================================================================
 void MorvantaProcessorEditor::resized()
 {
@@ -457,6 +507,7 @@ void MorvantaProcessorEditor::resized()
     sConsoleButton.setBounds (layout.sConsoleButton);
     nConsoleButton.setBounds (layout.nConsoleButton);
     consoleLabel.setBounds (layout.consoleLabel);
+    oversamplingButton.setBounds (layout.oversamplingButton);
 
     // Read-only from here on: the value boxes cannot be typed into once the window is laid out.
     for (auto* k : { &cleanBassKnob, &brightnessKnob, &outputKnob, &mixKnob })

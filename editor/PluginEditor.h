@@ -17,15 +17,18 @@ class MorvantaProcessor;
 
 /**
     The plug-in window: six knobs, the drive-mode, console, power and preset buttons bound to the
-    parameter tree, and the spectrum scope. Its handlers write straight into the engine (drive
-    mode, power flag, console threshold and impulse responses). The host may resize it within
-    450 x 175 to 1800 x 700 at a fixed aspect ratio; the processor remembers the last size.
+    parameter tree, the spectrum scope, and the oversampling button, which shows the processor's
+    factor and opens a menu to choose another (a setting of the instance, not a parameter). Its
+    handlers write straight into the engine (drive mode, power flag, console threshold and impulse
+    responses, oversampling factor). The host may resize it within 450 x 175 to 1800 x 700 at a
+    fixed aspect ratio; the processor remembers the last size.
 
     Opening runs no handler and changes nothing in the engine: the controls take their values
     before any click or value handler is assigned. The drive-mode and console buttons show what
     plays, which the parameters need not tell: Disto and "N" have none, and the engine never reads
     the console parameters. A state the host restores while the window is open is shown by the
-    same rule once it has been applied, and its parameter changes run no button handler.
+    same rule once it has been applied, and its parameter changes run no button handler. The
+    oversampling button shows the factor the processor holds, on opening and after a restore.
 
     The controls are public so that tests can drive them the way a user does. Message thread only.
 */
@@ -113,6 +116,7 @@ public:
     juce::ImageButton powerButton;
 
     juce::TextButton presetsButton, previousPresetButton, nextPresetButton;
+    juce::TextButton oversamplingButton;
 
     juce::PopupMenu presetMenu;
     juce::PopupMenu masteringMenu, vocalMenu, drumMenu, guitarMenu, bassMenu, synthMenu;
@@ -132,7 +136,8 @@ private:
     void createKnobs (juce::AudioProcessorValueTreeState&);
     void createConsoleCaption();
     /** Lights the button of the drive mode and of the console that play, and the power button
-        while the power parameter is on; every other button stays dark. */
+        while the power parameter is on; every other button stays dark. The oversampling button
+        shows the processor's factor. */
     void showWhatPlays (juce::AudioProcessorValueTreeState&);
     /** A restored state has been applied: shows what it plays. */
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
@@ -151,6 +156,11 @@ private:
     void clearPresetMenus();
     void showPresetMenu();
     void presetMenuClosed (int result, const juce::Array<juce::File>& listed);
+    /** Puts the processor's oversampling factor on its button, for the eye and for screen readers. */
+    void showOversampling();
+    /** Opens the menu of oversampling factors below the oversampling button, the current one
+        marked; a choice goes to the processor and onto the button. */
+    void showOversamplingMenu();
 
     /** Everything resized placed last, for paint. */
     EditorLayout layout;

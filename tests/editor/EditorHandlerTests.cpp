@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <thread>
+
+#include "editor/Palette.h"
 #include "engine/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
+#include "tests/editor/RecordingContext.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
 using EditorTestSupport::OpenEditor;
@@ -97,4 +102,122 @@ TEST (DriveKnob, SetsTheConsoleThresholdFromUserMovesAndAutomation)
 
     editor->driveKnob.setValue (0.0, juce::sendNotificationSync);
     EXPECT_EQ (processor.console.getRequestedThresholdDb(), 0.0f);
+}
+
+namespace
+{
+/** The items of an open popup menu as the user meets them: text, tick (which screen readers
+    tell) and the colour the text is drawn in, or none while the pointer highlights the item. */
+struct ShownItem
+{
+    juce::String text;
+    bool ticked;
+    std::optional<juce::Colour> textColour;
+    juce::Component* component;
+};
+
+std::vector<ShownItem> shownItems (juce::Component& menuWindow)
+{
+    std::vector<ShownItem> items;
+
+    for (auto* c : menuWindow.getChildren())
+    {
+        if (auto* handler = c->getAccessibilityHandler(); handler != nullptr && handler->getRole() == juce::AccessibilityRole::menuItem)
+        {
+            RecordingContext context (juce::Image (juce::Image::ARGB, c->getWidth(), c->getHeight(), true));
+            juce::Graphics g (context);
+            c->paintEntireComponent (g, false);
+            const auto highlighted = ! context.log.callsOf (RecordingContext::Kind::fillRect).empty();
+            items.push_back ({ handler->getTitle(), handler->getCurrentState().isChecked(), highlighted ? std::nullopt : std::optional (context.log.callsOf (RecordingContext::Kind::drawGlyph).at (0).colour), c });
+        }
+    }
+
+    return items;
+}
+} // namespace
+
+TEST (OversamplingButton, ShowsTheProcessorsFactorOnOpeningAndAfterARestore)
+{
+    MorvantaProcessor processor;
+    processor.setOversampling (4);
+    OpenEditor editor (processor);
+    auto& button = editor->oversamplingButton;
+
+    EXPECT_EQ (button.getButtonText(), "4x");
+    EXPECT_EQ (processor.getOversampling(), 4) << "opening chooses nothing";
+    EXPECT_EQ (button.getTitle(), "Oversampling");
+    EXPECT_EQ (button.getDescription(), "4x") << "screen readers hear the factor too";
+    EXPECT_TRUE (button.getTooltip().isEmpty());
+
+    // A project saved at 8x restored on the message thread, then one at 2x off it, which the
+    // window hears of through the message loop.
+    MorvantaProcessor project;
+    juce::MemoryBlock state;
+    const std::pair<int, const char*> restores[] = { { 8, "8x" }, { 2, "2x" } };
+
+    for (const auto& [factor, text] : restores)
+    {
+        project.setOversampling (factor);
+        project.getStateInformation (state);
+        const auto restore = [&]
+        { processor.setStateInformation (state.getData(), (int) state.getSize()); };
+
+        if (factor == 8)
+            restore();
+        else
+            std::thread (restore).join();
+
+        EditorTestSupport::pump (100);
+        EXPECT_EQ (button.getButtonText(), text);
+        EXPECT_EQ (button.getDescription(), text);
+    }
+}
+
+TEST (OversamplingMenu, ListsTheFactorsMarksTheCurrentOneAndAPointerChoiceSetsIt)
+{
+    MorvantaProcessor processor;
+    processor.setOversampling (2);
+    OpenEditor editor (processor);
+    editor.showOnDesktop();
+
+    const auto open = [&]
+    {
+        editor.click (editor->oversamplingButton);
+        EditorTestSupport::pump (300); // a popup menu ignores clicks in its first 250 ms
+        const auto menus = EditorTestSupport::menuWindows();
+        return menus.size() == 1 ? menus.front() : nullptr;
+    };
+
+    // Escape chooses nothing: the next menu still marks 2x.
+    auto* menu = open();
+    ASSERT_NE (menu, nullptr) << "the pointer's click opened the menu";
+    menu->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
+    EditorTestSupport::pump();
+
+    menu = open();
+    ASSERT_NE (menu, nullptr);
+    const auto items = shownItems (*menu);
+    ASSERT_EQ (items.size(), 4u);
+    const char* const texts[] = { "1x", "2x", "4x", "8x" };
+
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        EXPECT_EQ (items[i].text, texts[i]);
+        EXPECT_EQ (items[i].ticked, i == 1) << texts[i];
+        const auto colour = i == 1 ? orangeQuelm : greyWhiteQuelm; // the current one as a lit button's text
+        EXPECT_EQ (items[i].textColour.value_or (colour), colour) << texts[i];
+        EXPECT_EQ (items[i].component->getHeight(), 24) << "0.07 of the window's height";
+    }
+
+    EditorTestSupport::clickIn (*menu, *items[3].component);
+    EditorTestSupport::pump();
+    EXPECT_TRUE (EditorTestSupport::menuWindows().empty());
+    EXPECT_EQ (processor.getOversampling(), 8);
+    EXPECT_EQ (editor->oversamplingButton.getButtonText(), "8x");
+
+    // Nor does the window closing with the menu open.
+    ASSERT_NE (open(), nullptr);
+    editor.close();
+    EditorTestSupport::pump();
+    EXPECT_EQ (processor.getOversampling(), 8);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/EditorLayout.h"
+#include "editor/LookGeometry.h"
 #include "editor/PluginEditor.h"
 
 namespace
@@ -88,6 +89,8 @@ TEST (EditorLayout, FirstWindowSize)
     EXPECT_EQ (l.sConsoleButton, Rect (483, 314, 33, 33));
     EXPECT_EQ (l.nConsoleButton, Rect (532, 314, 33, 33));
     EXPECT_EQ (l.consoleLabel, Rect (582, 314, 99, 33));
+    // 2s x s on the console row, centred under MIX: 758 + 89 / 2 - 33.
+    EXPECT_EQ (l.oversamplingButton, Rect (769, 314, 66, 33));
 
     EXPECT_EQ (l.smallTextBoxWidth, 62);
     EXPECT_EQ (l.smallTextBoxHeight, 17);
@@ -148,12 +151,14 @@ TEST (EditorLayout, LargestAndSmallestWindows)
     EXPECT_EQ (large.analyser, Rect (0, 0, 360, 360));
     EXPECT_EQ (large.powerButton, Rect (1656, 13, 66, 66));
     EXPECT_EQ (large.title, Rect (72, 11, 309, 66));
+    EXPECT_EQ (large.oversamplingButton, Rect (1548, 633, 132, 66)) << "its bottom one pixel above the window's";
 
     const auto small = EditorLayout::compute (450, 175);
     EXPECT_DOUBLE_EQ (small.smallKnobSize, 44.8);
     EXPECT_EQ (small.buttonSide, 16);
     EXPECT_EQ (small.offConsoleButton, Rect (169, 155, 16, 16));
     EXPECT_EQ (small.consoleLabel, Rect (289, 155, 48, 16));
+    EXPECT_EQ (small.oversamplingButton, Rect (383, 155, 32, 16));
     EXPECT_FLOAT_EQ (small.captionFontHeight, 5.85f);
 }
 
@@ -177,8 +182,27 @@ TEST (EditorLayout, ArrangementHoldsAcrossTheSizeRange)
         // Everything the editor places stays inside the window, and the panel holds the knobs.
         const Rect window (0, 0, W, H);
 
-        for (const auto& r : { l.presetsButton, l.previousPresetButton, l.nextPresetButton, l.powerButton, l.cleanBassKnob, l.driveKnob, l.frame, l.grainKnob, l.outputKnob, l.brightnessKnob, l.mixKnob, l.softButton, l.fuzzButton, l.offConsoleButton, l.consoleLabel, l.title })
+        for (const auto& r : { l.presetsButton, l.previousPresetButton, l.nextPresetButton, l.powerButton, l.cleanBassKnob, l.driveKnob, l.frame, l.grainKnob, l.outputKnob, l.brightnessKnob, l.mixKnob, l.softButton, l.fuzzButton, l.offConsoleButton, l.consoleLabel, l.title, l.oversamplingButton })
             EXPECT_TRUE (window.contains (r)) << r.toString();
+
+        // The oversampling button keeps to the console row's free space right of the caption: it
+        // overlaps no control, the panel and its outline included, and is drawn whole in the
+        // two-to-one image.
+        const auto os = l.oversamplingButton;
+        EXPECT_EQ (os.getY(), l.offConsoleButton.getY());
+        EXPECT_EQ (os.getHeight(), l.offConsoleButton.getHeight());
+        EXPECT_GT (os.getX(), l.consoleLabel.getRight());
+        EXPECT_EQ (LookGeometry::textButtonShape (os.getWidth(), os.getHeight()), LookGeometry::ButtonShape::wide);
+        EXPECT_FALSE (l.panelShadow.expanded (1.0f).intersects (os.toFloat())) << "the 2-pixel outline of the panel's shadow";
+
+        for (const auto& r : { l.presetsButton, l.previousPresetButton, l.nextPresetButton, l.powerButton, l.cleanBassKnob, l.cleanBassLabel, l.driveKnob, l.frame, l.grainKnob, l.outputKnob, l.brightnessKnob, l.mixKnob, l.softButton, l.tubeButton, l.tapeButton, l.distoButton, l.fuzzButton, l.offConsoleButton, l.uConsoleButton, l.aConsoleButton, l.sConsoleButton, l.nConsoleButton, l.consoleLabel, l.panel, l.title })
+            EXPECT_FALSE (os.intersects (r)) << r.toString();
+
+        // It scales with the window: its row and height are the console row's, and across the row
+        // it keeps its place and width of the 900 x 350 window to within 1 % of the window's width,
+        // which is what the truncations of the layout shift.
+        EXPECT_NEAR (os.getX() / (double) W, 769.0 / 900.0, 0.01) << os.toString();
+        EXPECT_NEAR (os.getWidth() / (double) W, 66.0 / 900.0, 0.01) << os.toString();
 
         for (const auto& r : { l.cleanBassLabel, l.driveKnob, l.frame, l.grainKnob, l.brightnessKnob, l.mixKnob })
             EXPECT_TRUE (l.panel.contains (r)) << r.toString();

@@ -231,7 +231,7 @@ TEST (EditorLife, ChildrenStackWithTheScopeOnTop)
     OpenEditor editor (processor);
     auto& e = *editor;
 
-    const juce::Component* expected[] = { &e.softButton, &e.tubeButton, &e.tapeButton, &e.distoButton, &e.fuzzButton, &e.offConsoleButton, &e.uConsoleButton, &e.aConsoleButton, &e.sConsoleButton, &e.nConsoleButton, &e.powerButton, &e.presetsButton, &e.previousPresetButton, &e.nextPresetButton, &e.cleanBassKnob, &e.cleanBassLabel, &e.brightnessKnob, &e.brightnessLabel, &e.driveKnob, &e.driveLabel, &e.grainKnob, &e.grainLabel, &e.outputKnob, &e.outputLabel, &e.mixKnob, &e.mixLabel, &e.consoleLabel, &e.frame };
+    const juce::Component* expected[] = { &e.softButton, &e.tubeButton, &e.tapeButton, &e.distoButton, &e.fuzzButton, &e.offConsoleButton, &e.uConsoleButton, &e.aConsoleButton, &e.sConsoleButton, &e.nConsoleButton, &e.powerButton, &e.presetsButton, &e.previousPresetButton, &e.nextPresetButton, &e.oversamplingButton, &e.cleanBassKnob, &e.cleanBassLabel, &e.brightnessKnob, &e.brightnessLabel, &e.driveKnob, &e.driveLabel, &e.grainKnob, &e.grainLabel, &e.outputKnob, &e.outputLabel, &e.mixKnob, &e.mixLabel, &e.consoleLabel, &e.frame };
 
     ASSERT_EQ (e.getNumChildComponents(), (int) std::size (expected));
 
@@ -244,6 +244,7 @@ TEST (EditorLife, ChildrenStackWithTheScopeOnTop)
     EXPECT_TRUE (e.presetsButton.getClickingTogglesState());
     EXPECT_FALSE (e.previousPresetButton.getClickingTogglesState());
     EXPECT_FALSE (e.nextPresetButton.getClickingTogglesState());
+    EXPECT_FALSE (e.oversamplingButton.getClickingTogglesState()) << "it opens a menu, it is never lit";
     EXPECT_EQ (e.distoButton.getRadioGroupId(), 1);
     EXPECT_EQ (e.nConsoleButton.getRadioGroupId(), 2);
     EXPECT_EQ (e.presetsButton.findColour (juce::TextButton::textColourOffId), blackUltraQuelm);

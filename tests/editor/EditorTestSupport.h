@@ -13,6 +13,25 @@
     pointer that presses and releases like a user's. */
 namespace EditorTestSupport
 {
+/** Presses and releases the left button over the centre of c, which lies in the desktop window
+    `window` (at any depth), as a click does. */
+inline void clickIn (juce::Component& window, juce::Component& c)
+{
+    const auto at = window.getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat();
+
+    for (const auto buttons : { juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys() })
+    {
+        // Set first, as the X11 peer does with every event: a popup menu asks for it.
+        juce::ModifierKeys::currentModifiers = buttons;
+        window.getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse,
+            at,
+            buttons,
+            juce::MouseInputSource::defaultPressure,
+            juce::MouseInputSource::defaultOrientation,
+            juce::Time::currentTimeMillis());
+    }
+}
+
 /** An editor made by createEditorIfNeeded and released the way the wrapper releases it. */
 class OpenEditor
 {
@@ -56,28 +75,13 @@ public:
     void leave() { PointerHover::away (*window); }
 
     /** Presses and releases the left button over the centre of c, as a click does. */
-    void click (juce::Component& c)
-    {
-        const auto at = window->getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat();
-        mouse (at, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier));
-        mouse (at, juce::ModifierKeys());
-    }
+    void click (juce::Component& c) { clickIn (*window, c); }
 
     MorvantaProcessorEditor* operator->() const { return editor.get(); }
     MorvantaProcessorEditor& operator*() const { return *editor; }
     MorvantaProcessorEditor* get() const { return editor.get(); }
 
 private:
-    void mouse (juce::Point<float> at, juce::ModifierKeys buttons)
-    {
-        window->getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse,
-            at,
-            buttons,
-            juce::MouseInputSource::defaultPressure,
-            juce::MouseInputSource::defaultOrientation,
-            juce::Time::currentTimeMillis());
-    }
-
     MorvantaProcessor& processor;
     std::unique_ptr<MorvantaProcessorEditor> editor;
     std::unique_ptr<juce::Component> window;

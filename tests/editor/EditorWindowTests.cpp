@@ -45,6 +45,7 @@ std::vector<Placed> placedControls (MorvantaProcessorEditor& e, const EditorLayo
         { "S", &e.sConsoleButton, l.sConsoleButton },
         { "N", &e.nConsoleButton, l.nConsoleButton },
         { "CONSOLE", &e.consoleLabel, l.consoleLabel },
+        { "oversampling", &e.oversamplingButton, l.oversamplingButton },
     };
 }
 
@@ -121,6 +122,7 @@ TEST (EditorWindow, FirstSizeLaysOutEveryControlWithItsBoxesAndFonts)
     EXPECT_EQ (e.sConsoleButton.getX(), 483);
     EXPECT_EQ (e.nConsoleButton.getX(), 532);
     EXPECT_EQ (e.consoleLabel.getBounds(), Rect (582, 314, 99, 33));
+    EXPECT_EQ (e.oversamplingButton.getBounds(), Rect (769, 314, 66, 33));
 
     for (auto* k : { &e.cleanBassKnob, &e.brightnessKnob, &e.outputKnob, &e.mixKnob })
     {

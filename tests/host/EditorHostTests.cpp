@@ -401,3 +401,71 @@ TEST (HostedEditor, ShowsAndPlaysAStateTheHostRestoresWhileItIsOpen)
 
     EXPECT_LE (Signals::differenceDb (heard[1], heard[0], 0), -120.0) << "the instance whose window was open sounds as its twin";
 }
+
+TEST (HostedEditor, OversamplingChosenWithThePointerIsSavedAndShownWhenTheProjectReopens)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "no display";
+
+    if (! XPointer::available())
+        GTEST_SKIP() << "xdotool is not installed (scripts/common.sh installs it)";
+
+    juce::String error;
+    auto project = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
+    ASSERT_NE (project, nullptr) << error;
+    project->prepareToPlay (rate, block);
+
+    // The oversampling button of a 900 x 350 window, read off the screen with nothing hovered.
+    const juce::Rectangle<int> button (769, 314, 66, 33);
+    const auto buttonPixels = [&] (HostWindow& host)
+    {
+        XPointer::moveTo ({ 1900, 1060 });
+        pump (150);
+        return ScreenPixels::grab (button + host.window.getScreenPosition());
+    };
+    const auto same = [] (const juce::Image& a, const juce::Image& b)
+    {
+        if (a.getBounds() != b.getBounds())
+            return false;
+
+        for (int y = 0; y < a.getHeight(); ++y)
+            for (int x = 0; x < a.getWidth(); ++x)
+                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                    return false;
+
+        return true;
+    };
+
+    juce::Image atOne, chosen;
+
+    {
+        HostWindow host (*project);
+        ASSERT_NE (host.editor, nullptr);
+        const auto onButton = host.window.getScreenPosition() + button.getCentre();
+        atOne = buttonPixels (host);
+
+        XPointer::click (onButton);
+        const auto menus = XPointer::menuWindows();
+        ASSERT_EQ (menus.size(), 1u) << "the oversampling menu opened";
+        grabScreen ("hosted-editor-oversampling.png");
+
+        // "1x", "2x", "4x", "8x" in rows of 24 pixels (0.07 x 350) inside a 2-pixel border.
+        const auto menu = menus.front();
+        ASSERT_EQ (menu.getHeight(), 4 * 24 + 2 * 2);
+        XPointer::click ({ menu.getCentreX(), menu.getY() + 2 + 2 * 24 + 12 });
+        EXPECT_TRUE (XPointer::menuWindows().empty());
+        chosen = buttonPixels (host);
+    }
+
+    ASSERT_FALSE (atOne.isNull() || chosen.isNull());
+    EXPECT_FALSE (same (chosen, atOne)) << "the button shows the choice";
+
+    juce::MemoryBlock saved;
+    project->getStateInformation (saved);
+    auto reopened = restoredInstance (saved);
+    ASSERT_NE (reopened, nullptr);
+    HostWindow host (*reopened);
+    EXPECT_TRUE (same (buttonPixels (host), chosen)) << "the reopened project's window shows 4x, as the first did once it was chosen";
+
+    project->releaseResources();
+}
