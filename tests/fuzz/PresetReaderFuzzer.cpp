@@ -49,6 +49,10 @@ void checkStateReader (const std::uint8_t* data, std::size_t size)
     if (const auto hz = StateReader::cutoffHz (xml->getStringAttribute ("driveCutoff")))
         if (! (*hz >= StateReader::minimumCutoffHz && *hz <= StateReader::maximumCutoffHz))
             std::abort();
+
+    // An oversampling factor the reader hands on is one the drive stage offers.
+    if (const auto factor = StateReader::oversamplingFactor (xml->getStringAttribute ("oversampling")); factor != 1 && factor != 2 && factor != 4 && factor != 8)
+        std::abort();
 }
 } // namespace
 

@@ -17,6 +17,7 @@
 #include "tests/support/Signals.h"
 #include "tests/support/SoakSupport.h"
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/SavedStateEdit.h"
 
 using MessageLoop::pump;
 
@@ -311,8 +312,14 @@ TEST (HostSoak, SurvivesABusySessionWithoutAllocatingOnTheAudioThread)
                         automate (*plugin, random, figures);
                     else if (action < 90)
                     {
+                        // Half of the restores bring another oversampling factor, and with
+                        // it a fade, new latency and the drive at another rate.
                         juce::MemoryBlock state;
                         plugin->getStateInformation (state);
+
+                        if (random.nextBool())
+                            state = SavedStateEdit::withEngineAttribute (*plugin, "oversampling", "1248"[random.nextInt (4)]);
+
                         plugin->setStateInformation (state.getData(), static_cast<int> (state.getSize()));
                         ++figures.stateRestores;
                     }

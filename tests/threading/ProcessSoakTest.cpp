@@ -218,8 +218,10 @@ TEST (ProcessSoak, MessageThreadWorkNeverDisturbsTheAudioThread)
                 p.loadPreset (presets[random.nextInt (presets.size())]);
                 ++presetsLoaded;
             }
-            else if (action < 75)
+            else if (action < 73)
                 p.grain.driveMode.store (random.nextInt (GrainMath::numModes));
+            else if (action < 75)
+                p.setOversampling (MorvantaProcessor::oversamplingFactors[static_cast<size_t> (random.nextInt (4))]);
             else if (action < 80)
                 p.console.setThreshold (50.0f * random.nextFloat());
             else if (action < 83)
