@@ -2,6 +2,7 @@
 
 #include "engine/Crossfade.h"
 #include "engine/CutoffLimit.h"
+#include "engine/OversampledWaves.h"
 
 namespace
 {
@@ -272,14 +273,13 @@ SampleType Grain<SampleType>::fadeWeight (int i, int factor) const noexcept
 
 namespace
 {
-template <typename Wave>
-void shapePlain (float* samples, int n, float& last, Wave wave) noexcept
+template <typename Curve>
+void shapePlain (float* samples, int n, float& last, Curve curve) noexcept
 {
     if (n > 0)
         last = samples[n - 1];
 
-    for (int i = 0; i < n; ++i)
-        samples[i] = wave (samples[i]);
+    OversampledWaves::apply (samples, n, curve);
 }
 
 template <typename Wave, typename Integral>
@@ -310,7 +310,13 @@ float shapeSample (int mode, float x0, double& f0, float x1) noexcept
     if (mode == GrainMath::fuzz)
         return GrainMath::antiderivativeStepOf (GrainMath::fuzzWave, GrainMath::fuzzAntiderivative, x0, f0, x1, f0);
 
-    return GrainMath::waveFor (mode) (x1);
+    if (mode == GrainMath::tape)
+        return OversampledWaves::tape (x1);
+
+    if (mode == GrainMath::soft)
+        return OversampledWaves::soft (x1);
+
+    return OversampledWaves::tube (x1);
 }
 
 double integralAt (int mode, float x) noexcept
@@ -378,13 +384,16 @@ void Grain<SampleType>::applyWaveOversampled (const juce::dsp::AudioBlock<Sample
         switch (installedMode)
         {
             case GrainMath::tape:
-                shapePlain (samples, n, last, GrainMath::tapeWave);
+                shapePlain (samples, n, last, [] (auto x)
+                    { return OversampledWaves::tape (x); });
                 break;
             case GrainMath::soft:
-                shapePlain (samples, n, last, GrainMath::softWave);
+                shapePlain (samples, n, last, [] (auto x)
+                    { return OversampledWaves::soft (x); });
                 break;
             case GrainMath::tube:
-                shapePlain (samples, n, last, GrainMath::tubeWave);
+                shapePlain (samples, n, last, [] (auto x)
+                    { return OversampledWaves::tube (x); });
                 break;
             case GrainMath::disto:
                 shapeAveraged (samples, n, last, GrainMath::distoWave, GrainMath::distoAntiderivative);
