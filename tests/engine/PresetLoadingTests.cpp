@@ -126,7 +126,9 @@ protected:
 TEST_F (PresetLoading, FullPresetSetsEveryParameterInItsOwnUnits)
 {
     MorvantaProcessor p;
+    p.setOversampling (4);
     EXPECT_EQ (loadCapturingOutput (p, write (fullPreset())), "");
+    EXPECT_EQ (p.getOversampling(), 4) << "a setting of the instance, which presets leave alone";
 
     for (const auto& [id, value] : presetValues)
         EXPECT_NEAR (valueOf (p, id), value, valueTolerance) << id;
