@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -159,4 +161,33 @@ inline std::unique_ptr<MorvantaProcessor> makeEngine (benchmark::State& state, i
 }
 
 inline double seconds (Clock::duration d) { return std::chrono::duration<double> (d).count(); }
+
+/** Times `measured` and `reference` on the same host blocks, interleaved in every iteration, so
+    that the machine's speed and load cancel out of their ratio; an iteration's time is the
+    measured one's. Returns the measured and the reference totals. */
+template <typename Measured, typename Reference>
+std::pair<Clock::duration, Clock::duration> timeInterleaved (benchmark::State& state, const BlockPattern& pattern, int repeats, BlockFeeder& measuredFeeder, Measured&& measured, BlockFeeder& referenceFeeder, Reference&& reference)
+{
+    Clock::duration measuredTime{}, referenceTime{};
+
+    for (auto _ : state)
+    {
+        const auto time = timeBatch (measuredFeeder, pattern, repeats, measured);
+        measuredTime += time;
+        referenceTime += timeBatch (referenceFeeder, pattern, repeats, reference);
+        state.SetIterationTime (seconds (time));
+    }
+
+    return { measuredTime, referenceTime };
+}
+
+/** "console_off/..." or "console_U/...": the cases' names start with the console they play. */
+inline std::string caseName (int console, const std::string& rest) { return std::string ("console_") + (console == ConsoleLibrary::none ? "off/" : "U/") + rest; }
+
+/** Registers a case that times itself (each iteration's engine time), in microseconds. */
+template <typename Run>
+void registerTimedCase (const std::string& name, Run&& run)
+{
+    benchmark::RegisterBenchmark (name.c_str(), std::forward<Run> (run))->UseManualTime()->Unit (benchmark::kMicrosecond);
+}
 } // namespace EngineBench

@@ -35,15 +35,7 @@ void run (benchmark::State& state, int console, int block, int factor)
     timeBatch (oversampledFeeder, pattern, warmUp, processOversampled);
 
     const int repeats = juce::jmax (1, framesPerBatch / block);
-    Clock::duration plainTime{}, oversampledTime{};
-
-    for (auto _ : state)
-    {
-        const auto time = timeBatch (oversampledFeeder, pattern, repeats, processOversampled);
-        oversampledTime += time;
-        plainTime += timeBatch (plainFeeder, pattern, repeats, processPlain);
-        state.SetIterationTime (seconds (time));
-    }
+    const auto [oversampledTime, plainTime] = timeInterleaved (state, pattern, repeats, oversampledFeeder, processOversampled, plainFeeder, processPlain);
 
     const auto frames = static_cast<double> (state.iterations()) * repeats * block;
     state.counters["x_1x"] = seconds (oversampledTime) / seconds (plainTime);
@@ -56,13 +48,8 @@ void registerCases()
     for (const auto console : { ConsoleLibrary::none, ConsoleLibrary::u })
         for (const int block : { 64, 512 })
             for (const int factor : { 2, 4, 8 })
-            {
-                const auto name = std::string ("console_") + (console == ConsoleLibrary::none ? "off" : "U") + "/block" + std::to_string (block) + "/" + std::to_string (factor) + "x";
-                benchmark::RegisterBenchmark (name.c_str(), [=] (benchmark::State& state)
-                    { run (state, console, block, factor); })
-                    ->UseManualTime()
-                    ->Unit (benchmark::kMicrosecond);
-            }
+                registerTimedCase (caseName (console, "block" + std::to_string (block) + "/" + std::to_string (factor) + "x"), [=] (benchmark::State& state)
+                    { run (state, console, block, factor); });
 }
 } // namespace
 

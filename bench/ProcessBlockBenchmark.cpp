@@ -36,15 +36,7 @@ void run (benchmark::State& state, int console, const BlockPattern& pattern)
     if (pattern.oddBlock > 0)
         processBlock (engineFeeder.next (pattern.oddBlock));
 
-    Clock::duration engineTime{}, tanhTime{};
-
-    for (auto _ : state)
-    {
-        const auto engine = timeBatch (engineFeeder, pattern, repeats, processBlock);
-        engineTime += engine;
-        tanhTime += timeBatch (tanhFeeder, pattern, repeats, tanhWaveshaper);
-        state.SetIterationTime (seconds (engine));
-    }
+    const auto [engineTime, tanhTime] = timeInterleaved (state, pattern, repeats, engineFeeder, processBlock, tanhFeeder, tanhWaveshaper);
 
     const auto frames = static_cast<double> (state.iterations()) * repeats * pattern.framesPerRepeat();
 
@@ -71,13 +63,8 @@ void registerCases()
 
     for (const auto console : { ConsoleLibrary::none, ConsoleLibrary::u })
         for (const auto& p : patterns)
-        {
-            const auto name = std::string ("console_") + (console == ConsoleLibrary::none ? "off/" : "U/") + p.name;
-            benchmark::RegisterBenchmark (name.c_str(), [console, pattern = p.pattern] (benchmark::State& state)
-                { run (state, console, pattern); })
-                ->UseManualTime()
-                ->Unit (benchmark::kMicrosecond);
-        }
+            registerTimedCase (caseName (console, p.name), [console, pattern = p.pattern] (benchmark::State& state)
+                { run (state, console, pattern); });
 }
 } // namespace
 
