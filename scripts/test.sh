@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 install_packages
+fetch_jpeg_source
 ensure_display
 
 JOBS="${JOBS:-$(nproc)}"
