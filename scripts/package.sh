@@ -23,7 +23,7 @@ ROOT="${BUILD_ROOT:-build}/package"
 DIST=dist
 VERSION="$(sed -n 's/^project (Morvanta VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 MAINTAINER="Quelm <morvanta@quelm.example>"
-# Dates in the packages come from the last commit, so the same source packs the same files.
+# Dates in the archive and the packages are the last commit's, not the time of packing.
 SOURCE_DATE_EPOCH="$(git log -1 --format=%ct 2>/dev/null || date +%s)"
 export SOURCE_DATE_EPOCH
 
