@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 install_packages
+fetch_jpeg_source
 
 BUILD_DIR="${BUILD_DIR:-build/release}"
 VST3_DIR="${VST3_DIR:-$HOME/.vst3}"

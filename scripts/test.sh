@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Checks the C++ sources' formatting, then builds and runs the whole test suite through CTest, in
-# three builds:
+# these builds:
 #   build/test   Release: unit, editor, threading and host tests (the built bundle in JUCE's VST3
-#                hosting), the host soak and the preset-reader fuzz run; the benchmarks are
-#                built there but not run;
+#                hosting), the host soak, the module's portability check and the preset-reader
+#                fuzz run; the benchmarks are built there but not run;
+#   build/arm64  on an x86-64 machine, Release cross-built for arm64 and run under qemu-aarch64:
+#                the same tests but the fuzz run, and the arm64 module's renders against
+#                build/test's;
 #   build/asan   AddressSanitizer + UndefinedBehaviorSanitizer: unit, host and threading tests;
 #   build/tsan   ThreadSanitizer: the threading tests.
-# Host and editor tests need a display: Xvfb is started when none is set.
+# The fuzz run and the sanitizer builds stay on the machine's own architecture: their runtimes do
+# not run under qemu's user mode. Host and editor tests need a display: Xvfb is started when none
+# is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-install_packages
+cross=()
+[ "$MORVANTA_ARCH" = amd64 ] && cross=("${MORVANTA_ARM64_PACKAGES[@]}")
+install_packages "${cross[@]}"
+fetch_jpeg_source
 ensure_display
 
 JOBS="${JOBS:-$(nproc)}"
@@ -39,6 +47,18 @@ cmake --build "$ROOT/test" --parallel "$JOBS"
 
 step "Release tests"
 ctest --test-dir "$ROOT/test" --output-on-failure --parallel "$JOBS"
+
+if [ ${#cross[@]} -gt 0 ]; then
+    step "arm64 build"
+    # Only what the tests under emulation run: no benchmarks, no tools but the host.
+    configure "$ROOT/arm64" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
+        -DMORVANTA_REFERENCE_BUILD="$(cd "$ROOT/test" && pwd)"
+    cmake --build "$ROOT/arm64" --parallel "$JOBS" --target \
+        morvanta_unit_tests morvanta_editor_tests morvanta_threading_tests morvanta_host_tests morvanta_soak morvanta-host
+
+    step "arm64 tests under qemu-aarch64"
+    ctest --test-dir "$ROOT/arm64" --output-on-failure --parallel "$JOBS"
+fi
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure "$ROOT/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANTA_SANITIZERS=address,undefined

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#if ! defined(__aarch64__)
 #include <xmmintrin.h>
+#endif
 
 #include "engine/BlockSplitter.h"
 #include "engine/PluginProcessor.h"
@@ -9,6 +11,17 @@
 
 namespace
 {
+// The caller's floating-point control word, and the bits in it that flush denormals to zero.
+#if defined(__aarch64__)
+constexpr unsigned flushToZero = 1u << 24; // FPCR's FZ
+unsigned readControlWord() { return __builtin_aarch64_get_fpcr(); }
+void writeControlWord (unsigned word) { __builtin_aarch64_set_fpcr (word); }
+#else
+constexpr unsigned flushToZero = 0x8040; // MXCSR's FTZ and DAZ
+unsigned readControlWord() { return _mm_getcsr(); }
+void writeControlWord (unsigned word) { _mm_setcsr (word); }
+#endif
+
 std::vector<int> chunkSizes (int numSamples, int limit)
 {
     juce::AudioBuffer<float> host (2, numSamples);
@@ -134,17 +147,16 @@ TEST (Preparation, ProcessBlockRestoresTheCallersDenormalFlags)
     auto block = Signals::silence (2, 200);
     juce::MidiBuffer midi;
 
-    constexpr unsigned ftzDaz = 0x8040;
-    const unsigned original = _mm_getcsr();
+    const auto original = readControlWord();
 
-    for (const unsigned callerFlags : { original & ~ftzDaz, original | ftzDaz })
+    for (const auto callerFlags : { original & ~flushToZero, original | flushToZero })
     {
-        _mm_setcsr (callerFlags);
+        writeControlWord (callerFlags);
         p.processBlock (block, midi);
-        EXPECT_EQ (_mm_getcsr(), callerFlags);
+        EXPECT_EQ (readControlWord(), callerFlags);
     }
 
-    _mm_setcsr (original);
+    writeControlWord (original);
 }
 
 TEST (RealTime, ProcessBlockAllocatesNothingAfterPreparation)

@@ -1,10 +1,14 @@
 // Loads the Morvanta VST3 bundle the way a DAW does, renders a generated test signal through it
-// and prints what went in and what came out.
+// and prints what went in and what came out. It can write what came out, or compare it with a
+// render written before (another build's, another architecture's).
 
 #include <cmath>
 #include <cstdio>
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
 #include "tools/host/HostedPlugin.h"
+#include "tools/host/SavedStateEdit.h"
 
 namespace
 {
@@ -15,11 +19,20 @@ struct Options
     int blockSize = 512;
     double seconds = 3.0;
     juce::StringPairArray settings;
+    juce::StringPairArray attributes;
+    juce::File output, reference;
+    double withinDb = std::nan (""); // the largest difference from the reference that passes
 };
 
 void printUsage()
 {
-    std::puts ("usage: morvanta-host [bundle.vst3] [--rate Hz] [--block samples] [--seconds s] [--set \"Name=text\"]...");
+    std::puts ("usage: morvanta-host [bundle.vst3] [--rate Hz] [--block samples] [--seconds s] [--set \"Name=text\"]...\n"
+               "                     [--attribute name=c]... [--write out.wav] [--compare reference.wav --within dB]");
+}
+
+void addPair (juce::StringPairArray& pairs, const juce::String& pair)
+{
+    pairs.set (pair.upToFirstOccurrenceOf ("=", false, false), pair.fromFirstOccurrenceOf ("=", false, false));
 }
 
 bool parse (int argc, char** argv, Options& options)
@@ -36,17 +49,85 @@ bool parse (int argc, char** argv, Options& options)
         else if (arg == "--seconds" && hasValue)
             options.seconds = juce::String (argv[++i]).getDoubleValue();
         else if (arg == "--set" && hasValue)
-        {
-            const juce::String pair (argv[++i]);
-            options.settings.set (pair.upToFirstOccurrenceOf ("=", false, false), pair.fromFirstOccurrenceOf ("=", false, false));
-        }
+            addPair (options.settings, argv[++i]);
+        else if (arg == "--attribute" && hasValue)
+            addPair (options.attributes, argv[++i]);
+        else if (arg == "--write" && hasValue)
+            options.output = juce::File::getCurrentWorkingDirectory().getChildFile (argv[++i]);
+        else if (arg == "--compare" && hasValue)
+            options.reference = juce::File::getCurrentWorkingDirectory().getChildFile (argv[++i]);
+        else if (arg == "--within" && hasValue)
+            options.withinDb = juce::String (argv[++i]).getDoubleValue();
         else if (arg.startsWith ("--"))
             return false;
         else
             options.bundle = juce::File::getCurrentWorkingDirectory().getChildFile (arg);
     }
 
-    return options.sampleRate > 0.0 && options.blockSize > 0 && options.seconds > 0.0;
+    return options.sampleRate > 0.0 && options.blockSize > 0 && options.seconds > 0.0
+           && (options.reference == juce::File() || std::isfinite (options.withinDb));
+}
+
+/** The instance's own state with the engine's root attribute `name` set to a one-character
+    value, restored as a project saved with it would be: Disto and the consoles have no
+    parameter a host could set. */
+bool restoreWithAttribute (juce::AudioPluginInstance& plugin, const juce::String& name, const juce::String& value)
+{
+    const auto state = value.length() == 1 ? SavedStateEdit::withEngineAttribute (plugin, name.toRawUTF8(), value.toRawUTF8()[0])
+                                           : juce::MemoryBlock();
+
+    if (state.isEmpty())
+        return false;
+
+    plugin.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+    return true;
+}
+
+bool writeWav (const juce::File& file, const juce::AudioBuffer<float>& audio, double sampleRate)
+{
+    file.deleteFile();
+    auto stream = file.createOutputStream();
+
+    if (stream == nullptr)
+        return false;
+
+    // 32 bits: the WAV holds the floats as rendered.
+    const auto channels = static_cast<unsigned> (audio.getNumChannels());
+    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), sampleRate, channels, 32, {}, 0));
+
+    if (writer == nullptr)
+        return false;
+
+    stream.release(); // the writer owns it now
+    return writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
+}
+
+/** The difference between `audio` and the render in `file`, as the RMS of the difference
+    against the RMS of the reference in dB, over every channel and sample; NaN when the file
+    does not hold a render of the same length and channels. */
+double differenceDb (const juce::File& file, const juce::AudioBuffer<float>& audio)
+{
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (file.createInputStream().release(), true));
+
+    if (reader == nullptr || reader->numChannels != static_cast<unsigned> (audio.getNumChannels())
+        || reader->lengthInSamples != audio.getNumSamples())
+        return std::nan ("");
+
+    juce::AudioBuffer<float> expected (audio.getNumChannels(), audio.getNumSamples());
+    reader->read (&expected, 0, audio.getNumSamples(), 0, true, true);
+    double difference = 0.0, signal = 0.0;
+
+    for (int c = 0; c < audio.getNumChannels(); ++c)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+        {
+            const double e = expected.getSample (c, i);
+            const double d = audio.getSample (c, i) - e;
+            difference += d * d;
+            signal += e * e;
+        }
+
+    return 10.0 * std::log10 (difference / signal);
 }
 
 // A bass note plus a quieter upper partial: enough low end for Clean Bass and enough
@@ -128,6 +209,15 @@ int main (int argc, char** argv)
         parameter->setValueNotifyingHost (parameter->getValueForText (options.settings[name]));
     }
 
+    for (const auto& name : options.attributes.getAllKeys())
+    {
+        if (! restoreWithAttribute (*plugin, name, options.attributes[name]))
+        {
+            std::fprintf (stderr, "morvanta-host: the plug-in's state has no attribute \"%s\" to set to one character\n", name.toRawUTF8());
+            return 2;
+        }
+    }
+
     plugin->setPlayConfigDetails (2, 2, options.sampleRate, options.blockSize);
     plugin->prepareToPlay (options.sampleRate, options.blockSize);
 
@@ -135,6 +225,8 @@ int main (int argc, char** argv)
     juce::MidiBuffer midi;
     Level in, out;
     const auto totalFrames = static_cast<juce::int64> (options.seconds * options.sampleRate);
+    const bool keep = options.output != juce::File() || options.reference != juce::File();
+    juce::AudioBuffer<float> rendered (2, keep ? static_cast<int> (totalFrames) : 0);
 
     for (juce::int64 done = 0; done < totalFrames; done += options.blockSize)
     {
@@ -148,6 +240,9 @@ int main (int argc, char** argv)
         in.add (buffer);
         plugin->processBlock (buffer, midi);
         out.add (buffer);
+
+        for (int c = 0; keep && c < 2; ++c)
+            rendered.copyFrom (c, static_cast<int> (done), buffer, c, 0, n);
     }
 
     plugin->releaseResources();
@@ -161,6 +256,24 @@ int main (int argc, char** argv)
     std::printf ("  out: %s\n", out.describe().toRawUTF8());
 
     const bool finite = std::isfinite (out.sumOfSquares) && std::isfinite (out.peak);
-    std::puts (finite ? "OK" : "FAILED: output is not finite");
-    return finite ? 0 : 1;
+    bool passed = finite;
+
+    if (! finite)
+        std::puts ("  the output is not finite");
+
+    if (options.output != juce::File() && ! writeWav (options.output, rendered, options.sampleRate))
+    {
+        std::printf ("  could not write %s\n", options.output.getFullPathName().toRawUTF8());
+        passed = false;
+    }
+
+    if (options.reference != juce::File())
+    {
+        const auto difference = differenceDb (options.reference, rendered);
+        std::printf ("  difference from %s: %.1f dB (at most %.1f dB)\n", options.reference.getFullPathName().toRawUTF8(), difference, options.withinDb);
+        passed = passed && difference <= options.withinDb; // NaN fails
+    }
+
+    std::puts (passed ? "OK" : "FAILED");
+    return passed ? 0 : 1;
 }
