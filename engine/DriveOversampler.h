@@ -12,8 +12,8 @@
 
     The filters are linear phase and their latency is made a whole number of host samples, so
     that a dry copy delayed by latencyOf (factor) lines up with the drive's output sample for
-    sample, at every frequency. Construction and prepare: wherever the processor is made and prepared; the rest:
-    the audio thread.
+    sample, at every frequency. Construction and prepare: wherever the processor is made and
+    prepared; the rest: the audio thread.
 */
 class DriveOversampler
 {
