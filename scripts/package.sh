@@ -15,8 +15,9 @@ if [ "$MORVANTA_ARCH" != amd64 ]; then
     exit 1
 fi
 
-install_packages "${MORVANTA_ARM64_PACKAGES[@]}" lintian
+install_packages "${MORVANTA_ARM64_PACKAGES[@]}" "${MORVANTA_WINDOWS_PACKAGES[@]}" lintian
 fetch_jpeg_source
+build_windows_libs
 
 JOBS="${JOBS:-$(nproc)}"
 ROOT="${BUILD_ROOT:-build}/package"

@@ -1,0 +1,25 @@
+#!/bin/sh
+# wine64.sh PREFIX PROGRAM [ARGUMENTS...]: runs a Windows program under wine64 in the Wine prefix
+# PREFIX (the build's own: never the user's ~/.wine), quietly, and returns its exit status. The
+# first run creates the prefix without Wine's prompts to install Mono and Gecko (no .NET or HTML
+# engine is wanted); parallel runs (CTest) wait for that under a lock. Debian's wine64 package
+# keeps its programs in /usr/lib/wine (its wine package adds only wrappers named wine).
+set -eu
+WINE=/usr/lib/wine
+WINEPREFIX="$1"
+shift
+export WINEPREFIX
+export WINEDEBUG=-all
+# No Mono, no Gecko, no desktop menu entries for the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    WINE="$WINE" flock "$WINEPREFIX/.lock" sh -c '
+        [ -f "$WINEPREFIX/.ready" ] && exit 0
+        "$WINE/wine64" wineboot --init >/dev/null 2>&1
+        "$WINE/wineserver" -w
+        touch "$WINEPREFIX/.ready"'
+fi
+
+exec "$WINE/wine64" "$@"
