@@ -27,6 +27,25 @@ if (CMAKE_TOOLCHAIN_FILE)
     list (APPEND jpeg_args "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}")
 endif()
 
+set (jpeg_config jconfig.h)
+
+if (WIN32)
+    # Built for Windows, the library's own default prefix is a drive letter
+    # ("c:/libjpeg-turbo-gcc64"), which its configuration cannot place under a Linux build;
+    # nothing is installed there anyway.
+    list (APPEND jpeg_args "-DCMAKE_INSTALL_PREFIX=${jpeg_prefix}/install")
+
+    # The library's Windows jconfig.h leaves `boolean` to rpcndr.h when that was read first, as it
+    # is in the framework, whose JPEG code built with GCC names jpeglib's own boolean in the
+    # namespace it includes jpeglib.h into. The jconfig.h its headers find declares it there too.
+    set (jpeg_config jconfig-library.h)
+    file (WRITE "${jpeg_prefix}/include/jconfig.h"
+        "#include \"jconfig-library.h\"\n"
+        "#if defined(__GNUC__) && defined(__RPCNDR_H__)\n"
+        "typedef unsigned char boolean;\n"
+        "#endif\n")
+endif()
+
 # Only the library: the package's programs and its install step are not wanted.
 ExternalProject_Add (libjpeg_turbo
     SOURCE_DIR "${MORVANTA_JPEG_SOURCE_DIR}"
@@ -34,7 +53,8 @@ ExternalProject_Add (libjpeg_turbo
     CMAKE_ARGS ${jpeg_args}
     BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --target jpeg-static
     INSTALL_COMMAND "${CMAKE_COMMAND}" -E make_directory "${jpeg_prefix}/include"
-    COMMAND "${CMAKE_COMMAND}" -E copy <BINARY_DIR>/jconfig.h <SOURCE_DIR>/jpeglib.h <SOURCE_DIR>/jmorecfg.h
+    COMMAND "${CMAKE_COMMAND}" -E copy <BINARY_DIR>/jconfig.h "${jpeg_prefix}/include/${jpeg_config}"
+    COMMAND "${CMAKE_COMMAND}" -E copy <SOURCE_DIR>/jpeglib.h <SOURCE_DIR>/jmorecfg.h
         <SOURCE_DIR>/jerror.h <SOURCE_DIR>/jpegint.h "${jpeg_prefix}/include"
     BUILD_BYPRODUCTS "${jpeg_prefix}/build/libjpeg.a")
 

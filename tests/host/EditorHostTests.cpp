@@ -40,7 +40,21 @@ juce::String run (const juce::StringArray& command)
 /** Real pointer input through the X server's test extension, as a user's mouse gives it. */
 struct XPointer
 {
-    static bool available() { return juce::File ("/usr/bin/xdotool").existsAsFile(); }
+    // Whether xdotool is there to run. The Windows build under Wine does not run it: started
+    // from a Windows program, its output never reaches the caller, which then waits forever.
+#if JUCE_WINDOWS
+    static bool available()
+    {
+        return false;
+    }
+    static constexpr const char* unavailable = "xdotool is not run from the Windows build";
+#else
+    static bool available()
+    {
+        return juce::File ("/usr/bin/xdotool").existsAsFile();
+    }
+    static constexpr const char* unavailable = "xdotool is not installed (scripts/common.sh installs it)";
+#endif
 
     static void moveTo (juce::Point<int> p)
     {
@@ -214,7 +228,7 @@ TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
         GTEST_SKIP() << "no display";
 
     if (! XPointer::available())
-        GTEST_SKIP() << "xdotool is not installed (scripts/common.sh installs it)";
+        GTEST_SKIP() << XPointer::unavailable;
 
     const auto bundle = HostedPlugin::defaultBundle();
     const auto chosen = bundle.getChildFile ("Contents/Resources/Presets/0-Bus Warmth.mrv");
@@ -408,7 +422,7 @@ TEST (HostedEditor, OversamplingChosenWithThePointerIsSavedAndShownWhenTheProjec
         GTEST_SKIP() << "no display";
 
     if (! XPointer::available())
-        GTEST_SKIP() << "xdotool is not installed (scripts/common.sh installs it)";
+        GTEST_SKIP() << XPointer::unavailable;
 
     juce::String error;
     auto project = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);

@@ -71,18 +71,7 @@ foreach (line IN LISTS defined)
     list (APPEND exported "${name}")
 endforeach()
 
-list (SORT exported)
-list (SORT exports)
-
-if (NOT exported STREQUAL exports)
-    list (JOIN exported ", " shown)
-    list (APPEND faults "exports ${shown} (only the VST3 entry points may be)")
-endif()
-
-if (faults)
-    list (JOIN faults "\n  " shown)
-    message (FATAL_ERROR "${MODULE}:\n  ${shown}")
-endif()
+include ("${CMAKE_CURRENT_LIST_DIR}/ModuleVerdict.cmake")
 
 list (JOIN entries "\n  " shown)
 message (STATUS "${MODULE} needs only:\n  ${shown}")

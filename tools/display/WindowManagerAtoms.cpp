@@ -1,5 +1,10 @@
 #include "tools/display/WindowManagerAtoms.h"
 
+#ifdef _WIN32
+// Windows manages its windows itself, and Wine's X11 driver creates the atoms it uses.
+WindowManagerAtoms::WindowManagerAtoms() = default;
+WindowManagerAtoms::~WindowManagerAtoms() = default;
+#else
 #include <X11/Xlib.h>
 
 #include <array>
@@ -59,3 +64,4 @@ WindowManagerAtoms::~WindowManagerAtoms()
     if (display != nullptr)
         XCloseDisplay (display);
 }
+#endif

@@ -8,6 +8,12 @@ HostWindow::HostWindow (juce::AudioPluginInstance& plugin)
 
     window.addAndMakeVisible (*editor);
     window.setBounds (0, 0, editor->getWidth(), editor->getHeight());
+
+#if JUCE_WINDOWS
+    // On Windows a top-level component that is not opaque becomes a layered window, which Wine
+    // never shows; the editor covers all of this one.
+    window.setOpaque (true);
+#endif
     window.addToDesktop (0);
     window.setVisible (true);
     settle();

@@ -20,9 +20,18 @@ juce::PluginDescription describe (const juce::File& bundle, juce::String& error)
         return {};
     }
 
+    // On Linux JUCE's VST3 hosting takes the bundle folder; on Windows it loads the file it is
+    // given as the DLL, so a bundle folder is opened at its 64-bit module, as a Windows DAW does.
+    auto module = bundle;
+
+#if JUCE_WINDOWS
+    if (bundle.isDirectory())
+        module = bundle.getChildFile ("Contents").getChildFile ("x86_64-win").getChildFile (bundle.getFileName());
+#endif
+
     juce::VST3PluginFormat format;
     juce::OwnedArray<juce::PluginDescription> found;
-    format.findAllTypesForFile (found, bundle.getFullPathName());
+    format.findAllTypesForFile (found, module.getFullPathName());
 
     if (found.isEmpty())
     {
