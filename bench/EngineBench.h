@@ -14,8 +14,8 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-#include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
+#include "engine/console/ConsoleLibrary.h"
 
 namespace EngineBench
 {

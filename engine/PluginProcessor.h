@@ -7,10 +7,10 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
-#include "engine/ConsoleConvolution.h"
-#include "engine/Crossfade.h"
-#include "engine/DryDelay.h"
-#include "engine/Grain.h"
+#include "engine/console/ConsoleConvolution.h"
+#include "engine/drive/Grain.h"
+#include "engine/dsp/Crossfade.h"
+#include "engine/dsp/DryDelay.h"
 
 /**
     The Morvanta audio engine: owns the parameter tree and the drive chain, cuts host blocks

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "editor/Palette.h"
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ConsoleWav.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "editor/Palette.h"
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/editor/RecordingContext.h"
 #include "tests/engine/ProcessorTestSupport.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/Palette.h"
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ScratchFolder.h"

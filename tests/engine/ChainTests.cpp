@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/Crossfade.h"
+#include "engine/dsp/Crossfade.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
 using namespace ProcessorTestSupport;

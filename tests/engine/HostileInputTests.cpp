@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "engine/SignalGuard.h"
+#include "engine/dsp/SignalGuard.h"
 #include "tests/engine/ProcessorTestSupport.h"
 
 using namespace ProcessorTestSupport;

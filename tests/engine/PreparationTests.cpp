@@ -4,8 +4,8 @@
 #include <xmmintrin.h>
 #endif
 
-#include "engine/BlockSplitter.h"
 #include "engine/PluginProcessor.h"
+#include "engine/dsp/BlockSplitter.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
 

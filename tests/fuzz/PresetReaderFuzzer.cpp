@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/PresetReader.h"
-#include "engine/StateReader.h"
+#include "engine/state/PresetReader.h"
+#include "engine/state/StateReader.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/DriveOversampler.h"
+#include "engine/drive/DriveOversampler.h"
 #include "tests/support/MessageLoop.h"
 #include "tests/support/Signals.h"
 #include "tests/support/Spectrum.h"

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "editor/SpectrumMath.h"
-#include "engine/ConsoleLibrary.h"
 #include "engine/PluginProcessor.h"
+#include "engine/console/ConsoleLibrary.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/MessageLoop.h"

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "engine/ConsoleLibrary.h"
+#include "engine/console/ConsoleLibrary.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/Signals.h"
 

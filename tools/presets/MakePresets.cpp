@@ -15,7 +15,7 @@
 
 #include <juce_data_structures/juce_data_structures.h>
 
-#include "engine/ParameterIDs.h"
+#include "engine/state/ParameterIDs.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "engine/ConvolutionLoader.h"
+#include "engine/console/ConvolutionLoader.h"
 
 #include <atomic>
 

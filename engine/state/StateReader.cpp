@@ -1,4 +1,4 @@
-#include "engine/StateReader.h"
+#include "engine/state/StateReader.h"
 
 namespace
 {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/Grain.h"
-#include "engine/GrainMath.h"
-#include "engine/OversampledWaves.h"
+#include "engine/drive/Grain.h"
+#include "engine/drive/GrainMath.h"
+#include "engine/drive/OversampledWaves.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "engine/FftScratch.h"
+#include "engine/console/FftScratch.h"
 
 #include <atomic>
 #include <cstdint>

@@ -6,8 +6,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include "engine/DriveOversampler.h"
-#include "engine/GrainMath.h"
+#include "engine/drive/DriveOversampler.h"
+#include "engine/drive/GrainMath.h"
 
 /**
     The drive and colouring stage: grain polynomial, drive gain, the drive character's wave

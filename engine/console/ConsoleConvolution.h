@@ -5,10 +5,10 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include "engine/ConsoleCompressor.h"
-#include "engine/ConvolutionLoader.h"
-#include "engine/Crossfade.h"
-#include "engine/FftScratch.h"
+#include "engine/console/ConsoleCompressor.h"
+#include "engine/console/ConvolutionLoader.h"
+#include "engine/console/FftScratch.h"
+#include "engine/dsp/Crossfade.h"
 
 /**
     The console emulation: a compressor, a very short impulse-response convolution and a fixed

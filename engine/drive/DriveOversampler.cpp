@@ -1,4 +1,4 @@
-#include "engine/DriveOversampler.h"
+#include "engine/drive/DriveOversampler.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/PluginProcessor.h"
-#include "engine/PresetReader.h"
+#include "engine/state/PresetReader.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ScratchFolder.h"
 

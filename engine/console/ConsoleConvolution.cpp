@@ -1,6 +1,6 @@
-#include "engine/ConsoleConvolution.h"
+#include "engine/console/ConsoleConvolution.h"
 
-#include "engine/ResponseMath.h"
+#include "engine/console/ResponseMath.h"
 
 namespace
 {

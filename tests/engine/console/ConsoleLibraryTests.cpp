@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "engine/ConsoleLibrary.h"
-#include "engine/ParameterIDs.h"
 #include "engine/PluginProcessor.h"
+#include "engine/console/ConsoleLibrary.h"
+#include "engine/state/ParameterIDs.h"
 #include "tests/engine/ProcessorTestSupport.h"
 #include "tests/support/ConsoleWav.h"
 

@@ -1,8 +1,8 @@
-#include "engine/ConsoleCompressor.h"
+#include "engine/console/ConsoleCompressor.h"
 
 #include <cmath>
 
-#include "engine/CompressorMath.h"
+#include "engine/console/CompressorMath.h"
 
 namespace
 {

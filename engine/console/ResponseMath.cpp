@@ -1,4 +1,4 @@
-#include "engine/ResponseMath.h"
+#include "engine/console/ResponseMath.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/ConsoleLibrary.h"
+#include "engine/console/ConsoleLibrary.h"
 
 #include <MorvantaBinaryData.h>
 

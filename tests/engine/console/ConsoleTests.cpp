@@ -6,9 +6,9 @@
 #include <set>
 #include <thread>
 
-#include "engine/CompressorMath.h"
-#include "engine/ConsoleConvolution.h"
-#include "engine/ResponseMath.h"
+#include "engine/console/CompressorMath.h"
+#include "engine/console/ConsoleConvolution.h"
+#include "engine/console/ResponseMath.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ConsoleWav.h"
 #include "tests/support/Signals.h"

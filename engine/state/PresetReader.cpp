@@ -1,4 +1,4 @@
-#include "engine/PresetReader.h"
+#include "engine/state/PresetReader.h"
 
 namespace
 {

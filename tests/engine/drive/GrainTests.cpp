@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/Grain.h"
+#include "engine/drive/Grain.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/Signals.h"
 

@@ -4,7 +4,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-#include "engine/ConsoleConvolution.h"
+#include "engine/console/ConsoleConvolution.h"
 
 /**
     The consoles the console stage can emulate, and how one is handed to the stage: the same for
