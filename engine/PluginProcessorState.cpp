@@ -61,8 +61,8 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
     applyStateTree (restored);
 
     // Older states have no mode; a malformed one is ignored like the rest of a damaged state.
-    if (savedMode.length() == 1 && GrainMath::isValidMode (savedMode[0] - '0'))
-        grain.driveMode.store (savedMode[0] - '0');
+    if (savedMode.length() == 1 && GrainMath::isValidMode ((int) savedMode[0] - '0'))
+        grain.driveMode.store ((int) savedMode[0] - '0');
 
     // Handed over after the mode and bound to the mode that will play (a mode parameter that is
     // on wins over the saved mode), so the audio thread cannot give it to another one. Without
@@ -71,8 +71,8 @@ void MorvantaProcessor::setStateInformation (const void* data, int sizeInBytes)
 
     // Applied after the parameters, so its threshold follows the restored Drive. Without an
     // index (older or foreign states) the stage stays as it is.
-    if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex (savedConsole[0] - '0'))
-        restoreConsole (savedConsole[0] - '0');
+    if (savedConsole.length() == 1 && ConsoleLibrary::isValidIndex ((int) savedConsole[0] - '0'))
+        restoreConsole ((int) savedConsole[0] - '0');
 
     // A project saved before the choice existed, or with a damaged one, plays without
     // oversampling, as it was heard.
