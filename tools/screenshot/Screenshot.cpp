@@ -1,10 +1,8 @@
 // Makes the README's picture of the plug-in window: the built bundle loaded through JUCE's VST3
 // hosting, a chord playing through a setting a musician might choose (Tube, console "U" restored
 // from a saved state as a project brings it back), the editor open at 900 x 350 with the spectrum
-// showing, and exactly the window's pixels, as the X server shows them, written to a PNG. Needs an
-// X display (scripts/common.sh's ensure_display starts Xvfb).
-
-#include <X11/Xlib.h>
+// showing, and exactly the window's pixels, as the screen shows them, written to a PNG. Needs an X
+// display (scripts/common.sh's ensure_display starts Xvfb), under Wine too.
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +14,12 @@
 #include "tools/host/PacedAudioThread.h"
 #include "tools/host/SavedStateEdit.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <X11/Xlib.h>
+#endif
+
 namespace
 {
 constexpr double sampleRate = 48000.0;
@@ -24,7 +28,7 @@ constexpr int width = 900, height = 350; // the window's size when it first open
 
 /** An A major chord (A2, E3, A3, C#4, E4 in equal temperament), each note six harmonics of a
     sawtooth, about -12 dBFS at its peaks: a spectrum with the shape of played music. */
-class Chord
+class AMajorChord
 {
 public:
     void fill (juce::AudioBuffer<float>& block)
@@ -104,12 +108,16 @@ juce::MemoryBlock pictureState (const juce::File& bundle, juce::String& error)
 /** Puts the pointer in the screen's far corner, so that no control shows it hovering. */
 void movePointerAway()
 {
+#ifdef _WIN32
+    SetCursorPos (GetSystemMetrics (SM_CXSCREEN) - 1, GetSystemMetrics (SM_CYSCREEN) - 1);
+#else
     if (auto* display = XOpenDisplay (nullptr))
     {
         const auto screen = DefaultScreen (display);
         XWarpPointer (display, None, RootWindow (display, screen), 0, 0, 0, 0, DisplayWidth (display, screen) - 1, DisplayHeight (display, screen) - 1);
         XCloseDisplay (display);
     }
+#endif
 }
 
 /** A window that has not painted shows black (Xvfb's empty screen) where the panel should be. */
@@ -167,7 +175,7 @@ int main (int argc, char** argv)
     juce::Image picture;
 
     {
-        Chord chord;
+        AMajorChord chord;
         PacedAudioThread audio (*plugin, sampleRate, blockSize, [&chord] (juce::AudioBuffer<float>& block)
             { chord.fill (block); });
         HostWindow host (*plugin);
