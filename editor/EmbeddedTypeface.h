@@ -21,8 +21,8 @@
     (tools/resources/make_font.py draws every glyph's own outline) and no 'kern' table (its pair
     spacing is in GPOS, which FreeType's typeface in the framework does not read either); a
     composite glyph is not loaded, and the framework then draws that character with its fallback
-    typeface. The font data must outlive the typeface (the module's binary data does). Any thread,
-    as for every typeface of the framework.
+    typeface. The font data must outlive the typeface (the module's binary data does). Used as the
+    framework uses its own typefaces: loading a glyph is not locked, as FreeType's is not.
 */
 class EmbeddedTypeface : public juce::CustomTypeface
 {

@@ -4,7 +4,9 @@
 
 #include <MorvantaBinaryData.h>
 
+#include "editor/EditorLayout.h"
 #include "editor/EmbeddedTypeface.h"
+#include "editor/LookGeometry.h"
 
 namespace
 {
@@ -92,9 +94,18 @@ TEST_F (EmbeddedTypefaceAgainstFreeType, GlyphsSpacingAndMetricsAreFreeTypesToTh
 
 TEST_F (EmbeddedTypefaceAgainstFreeType, DrawsTheWindowsTextsInFreeTypesPixels)
 {
-    // The window's texts at the heights it draws them from its smallest to its largest size.
+    // The window's texts at the heights of its labels and buttons at its smallest, first and
+    // largest sizes, and of its menus' items.
+    std::vector<float> heights{ 17.0f, 0.64f * 24.0f };
+
+    for (const auto width : { 450, 900, 1800 })
+    {
+        const auto l = EditorLayout::compute (width, width * 7 / 18);
+        heights.insert (heights.end(), { l.labelFontHeight, LookGeometry::buttonFontHeight (l.modeButtonHeight), LookGeometry::buttonFontHeight (l.buttonSide), LookGeometry::buttonFontHeight (l.presetsButton.getHeight()) });
+    }
+
     for (const auto* text : { "PRESETS", "CLEAN BASS", "18.0 dB", "25.0 %", "TUBE", "CONSOLE", "1x", "< > - U A S N" })
-        for (const auto height : { 5.85f, 7.2f, 10.8f, 11.7f, 13.5f, 17.0f, 23.4f, 27.0f })
+        for (const auto height : heights)
             EXPECT_TRUE (samePixels (draw (ours, text, height), draw (reference, text, height))) << text << " at " << height;
 }
 
