@@ -1,5 +1,8 @@
 #include "editor/EmbeddedTypeface.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
 constexpr int familyNameId = 1, styleNameId = 2;
@@ -250,12 +253,16 @@ bool EmbeddedTypeface::readOutline (int glyph, std::vector<Point>& points, std::
         for (size_t i = 0; i < count; ++i)
         {
             if ((flags[i] & shortBit) != 0)
+            {
                 value += (flags[i] & sameBit) != 0 ? u8 (at) : -u8 (at);
+                at += 1;
+            }
             else if ((flags[i] & sameBit) == 0)
+            {
                 value += s16 (at);
+                at += 2;
+            }
 
-            at += (flags[i] & shortBit) != 0 ? 1u : (flags[i] & sameBit) == 0 ? 2u
-                                                                              : 0u;
             (axis == 0 ? points[i].x : points[i].y) = value;
             points[i].onCurve = (flags[i] & 1) != 0;
         }
