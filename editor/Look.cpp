@@ -2,10 +2,24 @@
 
 #include <MorvantaBinaryData.h>
 
+#include "editor/EmbeddedTypeface.h"
 #include "editor/Palette.h"
 
 namespace
 {
+// The embedded font. On Linux the framework draws it from FreeType's outlines; on Windows its own
+// typeface for a font in memory goes through GDI, which sizes the font by other metrics and
+// shapes it differently (text came out about 0.62 as high), so there the same outlines are read
+// from the font by EmbeddedTypeface, which draws the same pixels as Linux (see its header).
+juce::Typeface::Ptr embeddedFont()
+{
+#ifdef _WIN32
+    return new EmbeddedTypeface (MorvantaBinary::SpartanMedium_ttf, (size_t) MorvantaBinary::SpartanMedium_ttfSize);
+#else
+    return juce::Typeface::createSystemTypefaceFor (MorvantaBinary::SpartanMedium_ttf, (size_t) MorvantaBinary::SpartanMedium_ttfSize);
+#endif
+}
+
 // A button whose button colour is the transparent palette entry is drawn without a background.
 bool hasNoBackground (juce::Button& button)
 {
@@ -15,10 +29,10 @@ bool hasNoBackground (juce::Button& button)
 
 Look::Look()
 {
-    // FreeType accepts any bytes and yields a nameless typeface when they are not a font; keep the
-    // framework's own sans-serif then rather than a typeface without glyphs.
-    auto typeface = juce::Typeface::createSystemTypefaceFor (MorvantaBinary::SpartanMedium_ttf,
-        (size_t) MorvantaBinary::SpartanMedium_ttfSize);
+    // FreeType accepts any bytes and yields a nameless typeface when they are not a font (so does
+    // EmbeddedTypeface); keep the framework's own sans-serif then rather than a typeface without
+    // glyphs.
+    auto typeface = embeddedFont();
     if (typeface != nullptr && typeface->getName().isNotEmpty())
         setDefaultSansSerifTypeface (typeface);
 

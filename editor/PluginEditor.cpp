@@ -45,6 +45,10 @@ MorvantaProcessorEditor::MorvantaProcessorEditor (MorvantaProcessor& p, juce::Au
     processorRef.stateRestored.addChangeListener (this);
     processorRef.openSpectrumFeed();
     repaint();
+
+#ifdef _WIN32
+    startTimerHz (60);
+#endif
 }
 
 MorvantaProcessorEditor::~MorvantaProcessorEditor()
@@ -238,7 +242,19 @@ void MorvantaProcessorEditor::sizeWindow()
 
 //==============================================================================
 void MorvantaProcessorEditor::mouseDoubleClick (const juce::MouseEvent&) {}
-void MorvantaProcessorEditor::timerCallback() {}
+
+// The framework's Windows windows (JUCE 7.0.5) put off what they are asked to repaint until the
+// display's vertical blank, which a thread of the framework's waits for through DXGI. Where no
+// vertical blank ever comes, the window stays as first painted: under Wine 8, whose DXGI answers
+// the wait with E_NOTIMPL, a Windows host showed neither the spectrum nor a state it restored. So
+// on Windows this paints what the module's windows (this one and its open menus) have pending,
+// 60 times a second; where vertical blanks come, it paints at most a frame earlier.
+void MorvantaProcessorEditor::timerCallback()
+{
+    for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
+        juce::ComponentPeer::getPeer (i)->performAnyPendingRepaintsNow();
+}
+
 void MorvantaProcessorEditor::sliderValueChanged (juce::Slider*) {}
 void MorvantaProcessorEditor::sliderDragStarted (juce::Slider*) {}
 void MorvantaProcessorEditor::sliderDragEnded (juce::Slider*) {}

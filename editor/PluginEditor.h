@@ -42,6 +42,8 @@ public:
     /** Copies the still layers, rendered once per size and display scale. */
     void paint (juce::Graphics&) override;
     void resized() override;
+    /** On Windows only, 60 times a second: paints what the module's windows have asked to repaint,
+        where the display's vertical blank that the framework waits for never comes. */
     void timerCallback() override;
     void sliderValueChanged (juce::Slider*) override;
     void sliderDragStarted (juce::Slider*) override;

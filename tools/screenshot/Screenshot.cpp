@@ -1,10 +1,8 @@
 // Makes the README's picture of the plug-in window: the built bundle loaded through JUCE's VST3
 // hosting, a chord playing through a setting a musician might choose (Tube, console "U" restored
 // from a saved state as a project brings it back), the editor open at 900 x 350 with the spectrum
-// showing, and exactly the window's pixels, as the X server shows them, written to a PNG. Needs an
-// X display (scripts/common.sh's ensure_display starts Xvfb).
-
-#include <X11/Xlib.h>
+// showing, and exactly the window's pixels, as the screen shows them, written to a PNG. Needs an X
+// display (scripts/common.sh's ensure_display starts Xvfb), under Wine too.
 
 #include <cmath>
 #include <cstdio>
@@ -15,16 +13,22 @@
 #include "tools/host/HostedPlugin.h"
 #include "tools/host/PacedAudioThread.h"
 #include "tools/host/SavedStateEdit.h"
+#include "tools/screenshot/TextBoxes.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <X11/Xlib.h>
+#endif
 
 namespace
 {
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
-constexpr int width = 900, height = 350; // the window's size when it first opens
 
 /** An A major chord (A2, E3, A3, C#4, E4 in equal temperament), each note six harmonics of a
     sawtooth, about -12 dBFS at its peaks: a spectrum with the shape of played music. */
-class Chord
+class AMajorChord
 {
 public:
     void fill (juce::AudioBuffer<float>& block)
@@ -104,12 +108,16 @@ juce::MemoryBlock pictureState (const juce::File& bundle, juce::String& error)
 /** Puts the pointer in the screen's far corner, so that no control shows it hovering. */
 void movePointerAway()
 {
+#ifdef _WIN32
+    SetCursorPos (GetSystemMetrics (SM_CXSCREEN) - 1, GetSystemMetrics (SM_CYSCREEN) - 1);
+#else
     if (auto* display = XOpenDisplay (nullptr))
     {
         const auto screen = DefaultScreen (display);
         XWarpPointer (display, None, RootWindow (display, screen), 0, 0, 0, 0, DisplayWidth (display, screen) - 1, DisplayHeight (display, screen) - 1);
         XCloseDisplay (display);
     }
+#endif
 }
 
 /** A window that has not painted shows black (Xvfb's empty screen) where the panel should be. */
@@ -133,15 +141,43 @@ int fail (const juce::String& message)
 
 int main (int argc, char** argv)
 {
-    if (argc < 2 || argc > 3 || juce::String (argv[1]).startsWith ("-"))
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+    const juce::StringArray arguments (argv + 1, argc - 1);
+    juce::StringArray files;
+    juce::File reference;
+    int width = 900, height = 350; // the window's size when it first opens
+    int within = 1; // pixels
+
+    bool understood = true;
+
+    for (int i = 0; i < arguments.size() && understood; ++i)
     {
-        std::puts ("usage: morvanta-screenshot out.png [bundle.vst3]");
+        const auto& a = arguments[i];
+        const auto hasValue = i + 1 < arguments.size();
+
+        if (! a.startsWith ("-"))
+            files.add (a);
+        else if (a == "--size" && hasValue && arguments[i + 1].containsChar ('x'))
+        {
+            width = arguments[++i].upToFirstOccurrenceOf ("x", false, false).getIntValue();
+            height = arguments[i].fromFirstOccurrenceOf ("x", false, false).getIntValue();
+        }
+        else if (a == "--compare" && hasValue)
+            reference = cwd.getChildFile (arguments[++i]);
+        else if (a == "--within" && hasValue)
+            within = arguments[++i].getIntValue();
+        else
+            understood = false;
+    }
+
+    if (! understood || files.isEmpty() || files.size() > 2 || width <= 0 || height <= 0 || within < 0)
+    {
+        std::puts ("usage: morvanta-screenshot out.png [bundle.vst3] [--size WxH] [--compare reference.png [--within pixels]]");
         return 2;
     }
 
-    const auto cwd = juce::File::getCurrentWorkingDirectory();
-    const auto out = cwd.getChildFile (argv[1]);
-    const auto bundle = argc == 3 ? cwd.getChildFile (argv[2]) : HostedPlugin::defaultBundle();
+    const auto out = cwd.getChildFile (files[0]);
+    const auto bundle = files.size() == 2 ? cwd.getChildFile (files[1]) : HostedPlugin::defaultBundle();
 
     const WindowManagerAtoms windowManagerAtoms;
     const juce::ScopedJuceInitialiser_GUI juce;
@@ -167,7 +203,7 @@ int main (int argc, char** argv)
     juce::Image picture;
 
     {
-        Chord chord;
+        AMajorChord chord;
         PacedAudioThread audio (*plugin, sampleRate, blockSize, [&chord] (juce::AudioBuffer<float>& block)
             { chord.fill (block); });
         HostWindow host (*plugin);
@@ -176,7 +212,7 @@ int main (int argc, char** argv)
             return fail ("the plug-in opened no editor");
 
         if (host.resizeTo (width, height) != juce::Rectangle<int> (width, height))
-            return fail ("the window would not take 900 x 350");
+            return fail ("the window would not take " + juce::String (width) + " x " + juce::String (height));
 
         movePointerAway();
         HostWindow::pump (2000); // the spectrum fills in over the first second of audio
@@ -196,5 +232,22 @@ int main (int argc, char** argv)
         return fail ("could not write " + out.getFullPathName());
 
     std::printf ("%s: %d x %d\n", out.getFullPathName().toRawUTF8(), picture.getWidth(), picture.getHeight());
+
+    if (reference == juce::File())
+        return 0;
+
+    // Text by text: this picture's box, the reference's, and whether they lie within the bound.
+    const auto expected = juce::ImageFileFormat::loadFrom (reference);
+
+    if (! expected.isValid())
+        return fail ("could not read " + reference.getFullPathName());
+
+    juce::StringArray lines;
+    const auto agree = TextBoxes::agree (picture, expected, within, lines);
+    std::printf ("%-18s%-18s%-18s%s\n%s\n", "text", "area", "this picture", "the reference", lines.joinIntoString ("\n").toRawUTF8());
+
+    if (! agree)
+        return fail ("texts lie more than " + juce::String (within) + " pixels from " + reference.getFullPathName() + "'s");
+
     return 0;
 }
