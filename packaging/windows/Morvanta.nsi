@@ -32,6 +32,7 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Morvanta"
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Morvanta ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 ProductName "Morvanta"
@@ -44,6 +45,9 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) Quelm, GNU General Publ
 !define MUI_WELCOMEPAGE_TEXT "This installs Morvanta ${VERSION}, a stereo drive and saturation VST3 plug-in, for every user of this computer, into$\r$\n$\r$\n${BUNDLE}$\r$\n$\r$\nwhere 64-bit Windows hosts look for VST3 plug-ins.$\r$\n$\r$\nClose your host before you go on.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 ; The GPL grants; it asks for no acceptance to use the program.
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "Morvanta comes under the GNU General Public License, version 3 or later."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to read on."
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "Morvanta is free software. You need not accept this licence to use it; it tells what you may do when you share or change Morvanta."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
@@ -51,6 +55,9 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) Quelm, GNU General Publ
 !define MUI_FINISHPAGE_TEXT "Morvanta is installed. Let your host rescan its VST3 plug-ins to find it.$\r$\n$\r$\nTo remove it, choose Morvanta in Windows' list of installed apps."
 !insertmacro MUI_PAGE_FINISH
 
+; The plug-in is not where the uninstaller is.
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "This removes Morvanta ${VERSION}: the plug-in from ${BUNDLE}, and this uninstaller and the licences from the folder below. Close your host first, then click Uninstall."
+!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Uninstaller in:"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
