@@ -13,8 +13,8 @@ Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
-; A module a host has loaded cannot be replaced: the user closes the host and retries or gives up,
-; never a half-replaced bundle.
+; A module a host has loaded cannot be replaced: the user is asked to close the host and retry, or
+; to give up; the installer never goes on without the new module.
 AllowSkipFiles off
 
 !include MUI2.nsh
