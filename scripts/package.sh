@@ -4,8 +4,11 @@
 #                                     LICENSE, COPYRIGHT and INSTALL.txt;
 #   morvanta_<version>_amd64.deb      /usr/lib/vst3/Morvanta.vst3 with the x86-64 module;
 #   morvanta_<version>_arm64.deb      the same with the arm64 module;
+#   Morvanta-<version>-windows-x64.zip        Morvanta.vst3 with the 64-bit Windows module,
+#                                             LICENSE.txt, COPYRIGHT.txt and INSTALL.txt;
+#   Morvanta-<version>-windows-x64-setup.exe  an installer of that bundle (packaging/windows);
 # then checks them (scripts/check-release.sh). Runs on Debian 12 x86-64, which cross-builds the
-# arm64 module, and installs the Debian packages it needs, as install.sh does.
+# arm64 and the Windows module, and installs the Debian packages it needs, as install.sh does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -15,7 +18,7 @@ if [ "$MORVANTA_ARCH" != amd64 ]; then
     exit 1
 fi
 
-install_packages "${MORVANTA_ARM64_PACKAGES[@]}" "${MORVANTA_WINDOWS_PACKAGES[@]}" lintian
+install_packages "${MORVANTA_ARM64_PACKAGES[@]}" "${MORVANTA_WINDOWS_PACKAGES[@]}" lintian zip unzip
 fetch_jpeg_source
 build_windows_libs
 
@@ -39,17 +42,20 @@ build()
 
 build "$ROOT/x86_64"
 build "$ROOT/aarch64" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake"
+build "$ROOT/windows" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake"
 
 built() { echo "$ROOT/$1/Morvanta_artefacts/Release/VST3/Morvanta.vst3"; }
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 
-# Both builds generate the presets from the same source: the bundle carries one copy of them.
-if ! diff -r "$(built x86_64)/Contents/Resources" "$(built aarch64)/Contents/Resources"; then
-    echo "The two builds' Resources differ" >&2
-    exit 1
-fi
+# Every build generates the presets from the same source: each bundle carries one copy of them.
+for other in aarch64 windows; do
+    if ! diff -r "$(built x86_64)/Contents/Resources" "$(built "$other")/Contents/Resources"; then
+        echo "The x86_64 and $other builds' Resources differ" >&2
+        exit 1
+    fi
+done
 
 # The two-architecture bundle, modules stripped (hosts need only their dynamic symbols), files
 # readable by everyone and writable by the owner.
@@ -62,13 +68,22 @@ aarch64-linux-gnu-strip --strip-unneeded -R .comment -o "$bundle/Contents/aarch6
 find "$bundle" -type d -exec chmod 755 {} +
 find "$bundle" -type f -exec chmod 644 {} +
 
-# Every licence the module's contents come under, the font's text included.
+# notices [more texts...]: every licence the module's contents come under: packaging/copyright,
+# then the texts given, then the font's licence, which ends the file.
+notices()
 {
+    local more
     cat packaging/copyright
+    for more in "$@"; do
+        printf '\n\n'
+        cat "$more"
+    done
     echo
     echo
     sed -n '/^SIL OPEN FONT LICENSE/,$p' resources/SpartanMedium-OFL.txt
-} > "$stage/COPYRIGHT"
+}
+
+notices > "$stage/COPYRIGHT"
 
 rm -rf "$DIST"
 mkdir -p "$DIST"
@@ -129,5 +144,55 @@ EOF
 deb amd64 x86_64-linux
 deb arm64 aarch64-linux
 
-bash scripts/check-release.sh "$DIST" "$VERSION" "$ROOT/x86_64" "$ROOT/aarch64"
+# nsis_bundle BUNDLE: the Windows installer's two macros for BUNDLE's files
+# (packaging/windows/Morvanta.nsi): InstallBundle writes them into the installed bundle, folder
+# by folder; RemoveBundle deletes exactly those files, then the folders, deepest first, each only
+# if it is empty then. NSIS reads "$" as the start of a variable, so names carry "$$".
+nsis_bundle()
+{
+    local bundle="$1" path folder last=
+    nsis_path() { sed 's/^\.//; s|/|\\|g; s/\$/$$/g'; }
+    echo '!macro InstallBundle'
+    while IFS= read -r path; do
+        folder="$(dirname "$path")"
+        if [ "$folder" != "$last" ]; then
+            echo "    SetOutPath \"\${BUNDLE}$(nsis_path <<< "$folder")\""
+            last="$folder"
+        fi
+        echo "    File \"$(sed 's/\$/$$/g' <<< "$bundle/${path#./}")\""
+    done < <(cd "$bundle" && find . -type f | LC_ALL=C sort)
+    echo '!macroend'
+    echo '!macro RemoveBundle'
+    (cd "$bundle" && find . -type f | LC_ALL=C sort) | nsis_path | sed 's/.*/    Delete "${BUNDLE}&"/'
+    # In reverse name order a folder comes after everything inside it.
+    (cd "$bundle" && find . -type d | LC_ALL=C sort -r) | nsis_path | sed 's/.*/    RMDir "${BUNDLE}&"/'
+    echo '!macroend'
+}
+
+# The Windows files carry a bundle with the Windows module alone: a Windows host loads nothing
+# else from it, and the Linux files stay as they were. Texts have Windows' line ends (CRLF), and
+# every file the last commit's date.
+windows="$stage/windows"
+mkdir -p "$windows/Morvanta.vst3/Contents/x86_64-win"
+cp -r "$bundle/Contents/Resources" "$windows/Morvanta.vst3/Contents/"
+# A Windows host needs only the module's export table.
+x86_64-w64-mingw32-strip --strip-unneeded -o "$windows/Morvanta.vst3/Contents/x86_64-win/Morvanta.vst3" \
+    "$(built windows)/Contents/x86_64-win/Morvanta.vst3"
+crlf() { sed 's/\r*$/\r/'; }
+sed "s/@VERSION@/$VERSION/g" packaging/windows/INSTALL.txt | crlf > "$windows/INSTALL.txt"
+crlf < LICENSE > "$windows/LICENSE.txt"
+notices packaging/windows/copyright | crlf > "$windows/COPYRIGHT.txt"
+find "$windows" -type d -exec chmod 755 {} +
+find "$windows" -type f -exec chmod 644 {} +
+find "$windows" -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+
+# Entries in name order, without Unix extra fields, their DOS times in UTC.
+zipfile="$PWD/$DIST/Morvanta-$VERSION-windows-x64.zip"
+(cd "$windows" && find Morvanta.vst3 LICENSE.txt COPYRIGHT.txt INSTALL.txt | LC_ALL=C sort | TZ=UTC zip -q -X -9 -@ "$zipfile")
+
+nsis_bundle "$windows/Morvanta.vst3" > "$stage/Bundle.nsh"
+makensis -V2 -DVERSION="$VERSION" -DSTAGE="$windows" -DBUNDLE_FILES="$stage/Bundle.nsh" \
+    -DOUTFILE="$PWD/$DIST/Morvanta-$VERSION-windows-x64-setup.exe" packaging/windows/Morvanta.nsi
+
+bash scripts/check-release.sh "$DIST" "$VERSION" "$ROOT/x86_64" "$ROOT/aarch64" "$ROOT/windows"
 ls -l "$DIST"
