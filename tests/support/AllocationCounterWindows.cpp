@@ -228,7 +228,8 @@ void countCallsFrom (HMODULE module)
 }
 
 // The loader's notification of a module it maps, sent after it has filled the module's import
-// table and before the module's own initialisation runs (ntdll's documented-late interface).
+// table and before the module's own initialisation runs (ntdll's LdrRegisterDllNotification, which
+// Windows has had since Vista and Wine implements).
 struct DllNotification
 {
     ULONG flags;
