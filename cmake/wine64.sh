@@ -15,23 +15,24 @@ export WINEDEBUG=-all
 # No Mono, no Gecko, no desktop menu entries for the prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-if [ ! -f "$WINEPREFIX/.ready-unmanaged" ]; then
-    mkdir -p "$WINEPREFIX"
-    WINE="$WINE" flock "$WINEPREFIX/.lock" sh -c '
-        [ -f "$WINEPREFIX/.ready-unmanaged" ] && exit 0
-        "$WINE/wine64" wineboot --init >/dev/null 2>&1
-        "$WINE/wine64" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
-        "$WINE/wineserver" -w
-        touch "$WINEPREFIX/.ready-unmanaged"'
-fi
-
 # A Wine session (the server and the system programs it starts, services and explorer) outlives
 # the program that starts it and holds that program's output open, which CTest waits for: the
 # first test of a run waited for the whole run, or, once the session ended between tests, every
 # display test waited three seconds for it. So a session is started here with its output closed,
-# and kept for 30 s after its last program (the server exits with status 2 when one runs).
-if "$WINE/wineserver" -p30 </dev/null >/dev/null 2>&1; then
-    "$WINE/wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
-fi
+# and kept for 30 s after its last program (the server exits with status 2 when one runs), under
+# the lock, so that a test started meanwhile finds it running. The lock is not handed down
+# (-o): the session would hold it for its whole life.
+mkdir -p "$WINEPREFIX"
+WINE="$WINE" flock -o "$WINEPREFIX/.lock" sh -c '
+    if [ ! -f "$WINEPREFIX/.ready-unmanaged" ]; then
+        "$WINE/wine64" wineboot --init >/dev/null 2>&1
+        "$WINE/wine64" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
+        "$WINE/wineserver" -w
+        touch "$WINEPREFIX/.ready-unmanaged"
+    fi
+
+    if "$WINE/wineserver" -p30 </dev/null >/dev/null 2>&1; then
+        "$WINE/wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    fi'
 
 exec "$WINE/wine64" "$@"
