@@ -2,21 +2,47 @@
 
 #include "editor/BundleLocation.h"
 
+namespace
+{
+// Where a bundle holds this platform's module, and where it holds the other platform's, which
+// this build must not take for its own.
+#ifdef _WIN32
+const char* const ownModules[] = { "Contents/x86_64-win/Morvanta.vst3" };
+const char* const otherModules[] = { "Contents/x86_64-linux/Morvanta.so", "Contents/aarch64-linux/Morvanta.so" };
+#else
+const char* const ownModules[] = { "Contents/x86_64-linux/Morvanta.so", "Contents/aarch64-linux/Morvanta.so" };
+const char* const otherModules[] = { "Contents/x86_64-win/Morvanta.vst3" };
+#endif
+} // namespace
+
 TEST (BundleLocation, BundleIsThreeLevelsAboveTheModuleWhenTheFoldersAreABundles)
 {
-    const juce::File bundle ("/home/user/.vst3/Morvanta.vst3");
-    EXPECT_EQ (BundleLocation::bundleFolderOf (bundle.getChildFile ("Contents/x86_64-linux/Morvanta.so")), bundle);
-    EXPECT_EQ (BundleLocation::bundleFolderOf (bundle.getChildFile ("Contents/aarch64-linux/Morvanta.so")), bundle);
-    EXPECT_EQ (BundleLocation::bundleFolderOf (juce::File ("/x/Other.VST3/Contents/x86_64-linux/Other.so")), juce::File ("/x/Other.VST3"));
+    const auto bundle = juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".vst3/Morvanta.vst3");
+    const auto other = bundle.getSiblingFile ("Other.VST3");
 
-    // Anything that is not laid out as a bundle gives no folder, rather than a guess.
-    for (const char* path : { "/usr/bin/morvanta_unit_tests",
-             "/home/user/.vst3/Morvanta.vst3/Contents/Morvanta.so",
-             "/home/user/.vst3/Morvanta.vst3/Contents/MacOS/Morvanta",
-             "/home/user/.vst3/Morvanta/Contents/x86_64-linux/Morvanta.so",
-             "/home/user/.vst3/Morvanta.vst3/Stuff/x86_64-linux/Morvanta.so",
-             "/Morvanta.so" })
-        EXPECT_EQ (BundleLocation::bundleFolderOf (juce::File (path)), juce::File()) << path;
+    for (const char* module : ownModules)
+    {
+        EXPECT_EQ (BundleLocation::bundleFolderOf (bundle.getChildFile (module)), bundle) << module;
+        EXPECT_EQ (BundleLocation::bundleFolderOf (other.getChildFile (module)), other) << module;
+    }
+
+    // Anything that is not laid out as a bundle of this platform gives no folder, rather than a
+    // guess.
+    for (const char* module : otherModules)
+        EXPECT_EQ (BundleLocation::bundleFolderOf (bundle.getChildFile (module)), juce::File()) << module;
+
+    auto root = bundle;
+
+    while (! root.isRoot())
+        root = root.getParentDirectory();
+
+    for (const auto& file : { juce::File::getSpecialLocation (juce::File::currentExecutableFile),
+             bundle.getChildFile ("Contents/Morvanta.so"),
+             bundle.getChildFile ("Contents/MacOS/Morvanta"),
+             bundle.getSiblingFile ("Morvanta").getChildFile (ownModules[0]),
+             bundle.getChildFile (juce::String (ownModules[0]).replace ("Contents", "Stuff")),
+             root.getChildFile ("Morvanta.so") })
+        EXPECT_EQ (BundleLocation::bundleFolderOf (file), juce::File()) << file.getFullPathName();
 
     EXPECT_EQ (BundleLocation::bundleFolderOf (juce::File()), juce::File());
 }

@@ -19,6 +19,13 @@ inline void clickIn (juce::Component& window, juce::Component& c)
 {
     const auto at = window.getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat();
 
+#if JUCE_WINDOWS
+    // A click on Windows also brings its window's process to the foreground, where a popup menu
+    // needs it to be (it closes itself otherwise); a press handed to the peer does not.
+    if (! juce::Process::isForegroundProcess())
+        window.toFront (true);
+#endif
+
     for (const auto buttons : { juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys() })
     {
         // Set first, as the X11 peer does with every event: a popup menu asks for it.

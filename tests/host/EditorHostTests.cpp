@@ -5,6 +5,7 @@
 
 #include "engine/PluginProcessor.h"
 #include "tests/support/MessageLoop.h"
+#include "tests/support/RealPointer.h"
 #include "tests/support/Signals.h"
 #include "tools/display/ScreenPixels.h"
 #include "tools/host/HostWindow.h"
@@ -24,83 +25,11 @@ bool haveDisplay()
     return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
 }
 
-/** Runs a command line to its end and returns what it printed. */
-juce::String run (const juce::StringArray& command)
+/** A grab of the whole X screen with ImageMagick's import, when it is installed (not from the
+    Windows build: a Linux program started from a Windows one under Wine cannot be waited for). */
+void grabScreen ([[maybe_unused]] const juce::String& name)
 {
-    juce::ChildProcess process;
-
-    if (! process.start (command))
-        return {};
-
-    const auto output = process.readAllProcessOutput();
-    process.waitForProcessToFinish (10000);
-    return output;
-}
-
-/** Real pointer input through the X server's test extension, as a user's mouse gives it. */
-struct XPointer
-{
-    // Whether xdotool is there to run. The Windows build under Wine does not run it: started
-    // from a Windows program, its output never reaches the caller, which then waits forever.
-#if JUCE_WINDOWS
-    static bool available()
-    {
-        return false;
-    }
-    static constexpr const char* unavailable = "xdotool is not run from the Windows build";
-#else
-    static bool available()
-    {
-        return juce::File ("/usr/bin/xdotool").existsAsFile();
-    }
-    static constexpr const char* unavailable = "xdotool is not installed (scripts/common.sh installs it)";
-#endif
-
-    static void moveTo (juce::Point<int> p)
-    {
-        run ({ "/usr/bin/xdotool", "mousemove", juce::String (p.x), juce::String (p.y) });
-        pump (150);
-    }
-
-    static void click (juce::Point<int> p)
-    {
-        moveTo (p);
-        run ({ "/usr/bin/xdotool", "click", "1" });
-        pump (300);
-    }
-
-    /** Screen bounds of the plug-in's open popup menu windows, oldest first. */
-    static std::vector<juce::Rectangle<int>> menuWindows()
-    {
-        std::vector<juce::Rectangle<int>> found;
-        const auto ids = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^menu$" }).trim());
-
-        for (const auto& id : ids)
-        {
-            if (id.isEmpty())
-                continue;
-
-            // "X=..", "Y=..", "WIDTH=..", "HEIGHT=.." lines.
-            const auto lines = juce::StringArray::fromLines (run ({ "/usr/bin/xdotool", "getwindowgeometry", "--shell", id }));
-            auto value = [&] (const char* key)
-            {
-                for (const auto& line : lines)
-                    if (line.startsWith (juce::String (key) + "="))
-                        return line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
-
-                return 0;
-            };
-
-            found.push_back ({ value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT") });
-        }
-
-        return found;
-    }
-};
-
-/** A grab of the whole X screen with ImageMagick's import, when it is installed. */
-void grabScreen (const juce::String& name)
-{
+#ifndef _WIN32
     const auto import = juce::File ("/usr/bin/import");
     if (! import.existsAsFile())
         return;
@@ -109,6 +38,7 @@ void grabScreen (const juce::String& name)
 
     if (grab.start (juce::StringArray{ import.getFullPathName(), "-window", "root", "-crop", "1800x700+0+0", juce::File (MORVANTA_TEST_OUTPUT_DIR).getChildFile (name).getFullPathName() }))
         grab.waitForProcessToFinish (10000);
+#endif
 }
 /** An instance of the built bundle with a saved state restored, then prepared as a host does. */
 std::unique_ptr<juce::AudioPluginInstance> restoredInstance (const juce::MemoryBlock& state)
@@ -135,8 +65,8 @@ const juce::Rectangle<int> buttonBounds[] = { { 255, 52, 72, 36 }, { 334, 52, 72
 std::set<juce::String> litButtons (HostWindow& host)
 {
     // Off the window, so that no control shows the pointer over it.
-    if (XPointer::available())
-        XPointer::moveTo ({ 1900, 1060 });
+    if (RealPointer::available())
+        RealPointer::moveTo ({ 1900, 1060 });
 
     pump (300);
     const auto screen = ScreenPixels::grab (host.window.getScreenBounds());
@@ -227,8 +157,8 @@ TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
     if (! haveDisplay())
         GTEST_SKIP() << "no display";
 
-    if (! XPointer::available())
-        GTEST_SKIP() << XPointer::unavailable;
+    if (! RealPointer::available())
+        GTEST_SKIP() << RealPointer::unavailable;
 
     const auto bundle = HostedPlugin::defaultBundle();
     const auto chosen = bundle.getChildFile ("Contents/Resources/Presets/0-Bus Warmth.mrv");
@@ -266,8 +196,8 @@ TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
         const auto origin = host.window.getScreenPosition();
 
         // PRESETS at 900 x 350 lies at (337, 3, 225, 39).
-        XPointer::click (origin + juce::Point<int> (337 + 112, 3 + 19));
-        const auto menus = XPointer::menuWindows();
+        RealPointer::click (origin + juce::Point<int> (337 + 112, 3 + 19));
+        const auto menus = RealPointer::menuWindows();
         ASSERT_EQ (menus.size(), 1u) << "the preset menu opened";
         const auto menu = menus.front();
 
@@ -276,20 +206,20 @@ TEST (HostedEditor, PresetMenuOfTheBundleLoadsTheChosenPreset)
         const auto headerHeight = (menu.getHeight() - 2 * 2 - 6 * 24) / 2;
         ASSERT_GT (headerHeight, 0);
         const auto mastering = juce::Point<int> (menu.getCentreX(), menu.getY() + 2 + headerHeight + 12);
-        XPointer::moveTo (mastering);
+        RealPointer::moveTo (mastering);
         pump (500);
 
-        const auto open = XPointer::menuWindows();
+        const auto open = RealPointer::menuWindows();
         ASSERT_EQ (open.size(), 2u) << "the Mastering submenu opened";
         const auto submenu = open[0] == menu ? open[1] : open[0];
         grabScreen ("hosted-editor-menu.png");
 
         // Along the row into the submenu, then a click on its first preset.
-        XPointer::moveTo ({ submenu.getX() + 10, mastering.y });
-        XPointer::click ({ submenu.getCentreX(), submenu.getY() + 2 + 12 });
+        RealPointer::moveTo ({ submenu.getX() + 10, mastering.y });
+        RealPointer::click ({ submenu.getCentreX(), submenu.getY() + 2 + 12 });
         pump (300);
 
-        EXPECT_TRUE (XPointer::menuWindows().empty());
+        EXPECT_TRUE (RealPointer::menuWindows().empty());
         grabScreen ("hosted-editor-preset.png");
     }
 
@@ -421,8 +351,8 @@ TEST (HostedEditor, OversamplingChosenWithThePointerIsSavedAndShownWhenTheProjec
     if (! haveDisplay())
         GTEST_SKIP() << "no display";
 
-    if (! XPointer::available())
-        GTEST_SKIP() << XPointer::unavailable;
+    if (! RealPointer::available())
+        GTEST_SKIP() << RealPointer::unavailable;
 
     juce::String error;
     auto project = HostedPlugin::load (HostedPlugin::defaultBundle(), rate, block, error);
@@ -433,7 +363,7 @@ TEST (HostedEditor, OversamplingChosenWithThePointerIsSavedAndShownWhenTheProjec
     const juce::Rectangle<int> button (769, 314, 66, 33);
     const auto buttonPixels = [&] (HostWindow& host)
     {
-        XPointer::moveTo ({ 1900, 1060 });
+        RealPointer::moveTo ({ 1900, 1060 });
         pump (150);
         return ScreenPixels::grab (button + host.window.getScreenPosition());
     };
@@ -458,16 +388,16 @@ TEST (HostedEditor, OversamplingChosenWithThePointerIsSavedAndShownWhenTheProjec
         const auto onButton = host.window.getScreenPosition() + button.getCentre();
         atOne = buttonPixels (host);
 
-        XPointer::click (onButton);
-        const auto menus = XPointer::menuWindows();
+        RealPointer::click (onButton);
+        const auto menus = RealPointer::menuWindows();
         ASSERT_EQ (menus.size(), 1u) << "the oversampling menu opened";
         grabScreen ("hosted-editor-oversampling.png");
 
         // "1x", "2x", "4x", "8x" in rows of 24 pixels (0.07 x 350) inside a 2-pixel border.
         const auto menu = menus.front();
         ASSERT_EQ (menu.getHeight(), 4 * 24 + 2 * 2);
-        XPointer::click ({ menu.getCentreX(), menu.getY() + 2 + 2 * 24 + 12 });
-        EXPECT_TRUE (XPointer::menuWindows().empty());
+        RealPointer::click ({ menu.getCentreX(), menu.getY() + 2 + 2 * 24 + 12 });
+        EXPECT_TRUE (RealPointer::menuWindows().empty());
         chosen = buttonPixels (host);
     }
 

@@ -1,29 +1,5 @@
 #include "tests/support/AllocationCounter.h"
 
-#ifdef _WIN32
-#include <cstdio>
-#include <cstdlib>
-
-namespace
-{
-[[noreturn]] void unavailable()
-{
-    std::fputs ("AllocationCounter: the Windows build counts no allocations\n", stderr);
-    std::abort();
-}
-} // namespace
-
-namespace AllocationCounter
-{
-bool available() { return false; }
-Scope::Scope() { unavailable(); }
-Scope::~Scope() = default;
-std::int64_t Scope::allocations() const { unavailable(); }
-void markCurrentThreadAsAudioThread (bool) { unavailable(); }
-std::int64_t audioThreadAllocations() { unavailable(); }
-std::int64_t bytesInUse() { unavailable(); }
-} // namespace AllocationCounter
-#else
 #include <malloc.h>
 
 #include <atomic>
@@ -150,8 +126,6 @@ extern "C"
 
 namespace AllocationCounter
 {
-bool available() { return true; }
-
 Scope::Scope()
     : startCount (threadAllocations)
     , wasCounting (counting)
@@ -169,4 +143,3 @@ std::int64_t audioThreadAllocations() { return audioAllocations.load(); }
 
 std::int64_t bytesInUse() { return liveBytes.load(); }
 } // namespace AllocationCounter
-#endif

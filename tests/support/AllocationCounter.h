@@ -3,16 +3,12 @@
 #include <cstdint>
 
 /** Counts heap allocations (malloc, calloc, realloc, aligned allocations and so every operator
-    new) per thread. Linking AllocationCounter.cpp into a test executable also counts what the
-    plug-in modules that the test loads allocate. */
+    new) per thread. Linking the counter into a test executable also counts what the plug-in
+    modules that the test loads allocate: AllocationCounter.cpp replaces the C library's allocator
+    on Linux, AllocationCounterWindows.cpp counts the calls every module makes to the Windows
+    heap. */
 namespace AllocationCounter
 {
-/** Whether this build counts at all. The Windows build does not yet: there the C runtime's
-    allocator lives in msvcrt.dll, shared with the modules a test loads, and an executable cannot
-    replace it by linking. Every other function here aborts in that build, so that no test passes
-    on counts never taken. */
-bool available();
-
 /** Counts the calling thread's allocations while it is alive. */
 class Scope
 {
@@ -33,6 +29,8 @@ void markCurrentThreadAsAudioThread (bool isAudioThread);
 std::int64_t audioThreadAllocations();
 
 /** Bytes of the heap that the whole process holds now: every block allocated and not yet freed
-    (as the allocator sizes it), on any thread, the plug-in modules' included. */
+    (as the allocator sizes it), on any thread, the plug-in modules' included. On Windows the
+    count starts when the test program starts (blocks the system took before and frees later are
+    taken off it): compare two readings, as the tests do. */
 std::int64_t bytesInUse();
 } // namespace AllocationCounter

@@ -12,6 +12,7 @@
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ConsoleWav.h"
 #include "tests/support/Signals.h"
+#include "tests/support/Sleep.h"
 
 using Signals::constant;
 using Signals::noise;
@@ -453,7 +454,7 @@ TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineThenFadesInWithoutABurst)
                 drySamples += 64;
             }
 
-            std::this_thread::sleep_for (std::chrono::microseconds (500));
+            Sleep::atLeast (std::chrono::microseconds (500)); // 2000 chunks: a second for the loader thread
         }
 
         EXPECT_EQ (console.mixCurrent, 1.0f);
@@ -474,7 +475,7 @@ TEST (ConsoleStage, FirstConsoleWaitsDryForItsOwnEngineThenFadesInWithoutABurst)
         {
             auto buffer = constant (2, 160, 0.01f);
             run (console, buffer);
-            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            Sleep::atLeast (std::chrono::milliseconds (1));
         }
 
         EXPECT_EQ (console.mixCurrent, 1.0f);
